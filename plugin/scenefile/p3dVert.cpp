@@ -1,0 +1,40 @@
+#include "scenefile/p3dVert.h"
+
+#include <algorithm>
+
+#include "scenefile/record_io.h"
+
+namespace imp_kzv {
+
+namespace {
+
+// Normals of the following vertices come from blocks of about this many points (fewer near the end of
+// the file, so a small file never causes a large allocation).
+constexpr std::size_t kNormalBlockPoints = 4096;
+
+}  // namespace
+
+void p3dVert::Read(SceneReader& file) {
+    record_io::GuardMemory(file, "vertex", kSource, [&] {
+        RecordArena<p3dPt3D> normals;
+        Read(file, std::make_shared<p3dPt3D>(), normals);
+    });
+}
+
+void p3dVert::Read(SceneReader& file, std::shared_ptr<p3dPt3D> position, RecordArena<p3dPt3D>& normals) {
+    loc = std::move(position);
+    loc->Read(file, "vertex position");
+    NormalList.clear();
+    const std::int32_t count =
+        record_io::ReadListCount(file, {"vertex normal", p3dPt3D::kEncodedSize, kSource});
+    if (count == 0) return;
+    const auto n = static_cast<std::size_t>(count);
+    normals.reserve(n, std::max(n, std::min(kNormalBlockPoints, file.remaining() / p3dPt3D::kEncodedSize)));
+    NormalList.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        NormalList.push_back(normals.next());
+        NormalList.back()->Read(file, "vertex normal");
+    }
+}
+
+}  // namespace imp_kzv
