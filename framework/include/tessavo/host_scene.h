@@ -13,6 +13,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tessavo/object.h"
@@ -38,6 +39,22 @@ struct [[nodiscard]] Status {
     }
 };
 
+// Builds a failure status without ever throwing: if the texts cannot be allocated, the status keeps
+// only its number. For noexcept code paths that report an error.
+inline Status FailureNoThrow(std::int32_t number, std::string_view description,
+                             std::string_view source) noexcept {
+    Status status;
+    status.number = number;
+    try {
+        status.description = description;
+        status.source = source;
+    } catch (...) {
+        status.description.clear();
+        status.source.clear();
+    }
+    return status;
+}
+
 // Message kinds of ReportMessage.
 inline constexpr std::int32_t kMessageError = 1;
 inline constexpr std::int32_t kMessageNotice = 4;
@@ -45,7 +62,7 @@ inline constexpr std::int32_t kMessageNotice = 4;
 // The scene operations, in the order of the contract. AttachHost is not here: it belongs to the
 // framework's host scene interface object, which binds these operations to a host application.
 class IHostScene {
-public:
+  public:
     virtual Status GetHostLCID(std::int32_t& lcid) noexcept = 0;
     virtual Status ReportMessage(const std::string& text, std::int32_t& kind) noexcept = 0;
     virtual Status ReportError(std::int32_t number, const std::string& description,
@@ -102,18 +119,18 @@ public:
     virtual Status ClosePolygon(Handle polygon) noexcept = 0;
     virtual Status AddPolygonToGroup(Handle polygon, Handle group) noexcept = 0;
 
-protected:
+  protected:
     ~IHostScene() = default;
 };
 
 // Implemented by a host: its application object, which really performs the scene operations.
 // The framework's host scene interface object forwards every call to it once attached.
 class IHostApplication : public IObject, public IHostScene {
-public:
+  public:
     // Told once per AttachHost, before any other call arrives through that attachment.
     virtual Status Attached() noexcept = 0;
 
-protected:
+  protected:
     ~IHostApplication() = default;
 };
 
