@@ -1,0 +1,25 @@
+// Scenes built in code: the bundled demo, a large grid for benchmarks, and random small scenes for
+// round-trip tests and fuzzing seeds.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "scenefile/p3dWorld.h"
+
+namespace imp_kzv::scenewriter {
+
+// The demo scene of examples/demo.KZV: nested groups, two textured mesh instances sharing one geometry,
+// a multi-material of a wood-textured and a checker-textured material, vertex colours, normals, both
+// texture coordinate sets, a camera, a light and a cyclic track.
+std::shared_ptr<p3dWorld> MakeDemoWorld();
+
+// One geometry of columns x rows quads (2 triangles each) with a normal, both texture coordinate sets
+// and a colour per vertex, one mesh instance and a root group.
+std::shared_ptr<p3dWorld> MakeGridWorld(std::int32_t columns, std::int32_t rows);
+
+// A small scene of random content (counts, texts with windows-1252 characters, odd floats such as
+// infinities, NaN and -0, user data) that is valid for the reader; the same seed gives the same scene.
+std::shared_ptr<p3dWorld> MakeRandomWorld(std::uint32_t seed);
+
+}  // namespace imp_kzv::scenewriter
