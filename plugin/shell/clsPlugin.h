@@ -1,0 +1,211 @@
+// clsPlugin: the class of the component that the host creates. It implements the IPlug contract and
+// answers it as an import plug-in without an interactive tool, toolbar or menu entry.
+//
+// Each IPlug member forwards to its implementation, named IPlug_ plus the member name (property reads
+// get_IPlug_X, writes put_IPlug_X). 19 of them also make up the default interface _clsPlugin.
+// Runs on the host's thread; the component-wide state it uses belongs to that thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "common/plugin_error.h"
+#include "host/host_scene.h"
+#include "shell/server.h"
+#include "tessavo/host_scene.h"
+#include "tessavo/object.h"
+#include "tessavo/plug.h"
+#include "tessavo/server.h"
+
+namespace imp_kzv {
+
+// The default interface of clsPlugin: the implementations it exposes under their own names.
+class _clsPlugin : public tessavo::IObject {
+  public:
+    static constexpr char kInterfaceId[] = "{9CD03E91-5DF3-4983-A186-35A90BE78C00}";
+
+    virtual tessavo::Status IPlug_SetHost(tessavo::IHostApplication*& host) noexcept = 0;
+    virtual tessavo::Status get_IPlug_PluginType(tessavo::PluginType& result) noexcept = 0;
+    virtual tessavo::Status IPlug_Undo() noexcept = 0;
+    virtual tessavo::Status IPlug_Redo() noexcept = 0;
+    virtual tessavo::Status IPlug_ViewPortClick(std::int16_t& Index) noexcept = 0;
+    virtual tessavo::Status IPlug_ViewPortMouseUp(std::int16_t& Index, std::int16_t& Button,
+                                                  std::int16_t& Shift, float& x, float& y,
+                                                  tessavo::VBool& result) noexcept = 0;
+    virtual tessavo::Status IPlug_ViewPortMouseDown(std::int16_t& Index, std::int16_t& Button,
+                                                    std::int16_t& Shift, float& x, float& y,
+                                                    tessavo::VBool& result) noexcept = 0;
+    virtual tessavo::Status IPlug_ViewPortMouseMove(std::int16_t& Index, std::int16_t& Button,
+                                                    std::int16_t& Shift, float& x, float& y,
+                                                    tessavo::VBool& result) noexcept = 0;
+    virtual tessavo::Status IPlug_ViewPortPaint(std::int16_t Index, std::int32_t DC) noexcept = 0;
+    virtual tessavo::Status get_IPlug_Caption(std::string& result) noexcept = 0;
+    virtual tessavo::Status get_IPlug_PluginActive(tessavo::VBool& result) noexcept = 0;
+    virtual tessavo::Status IPlug_SetRootGroup(std::int32_t Grp) noexcept = 0;
+    virtual tessavo::Status get_IPlug_CompatibleZorvaneVersion(
+        tessavo::CompatibleVersion& result) noexcept = 0;
+    virtual tessavo::Status get_IPlug_MyPluginIndex(std::int32_t& result) noexcept = 0;
+    virtual tessavo::Status put_IPlug_MyPluginIndex(std::int32_t value) noexcept = 0;
+    virtual tessavo::Status get_IPlug_CanImport(tessavo::VBool& result) noexcept = 0;
+    virtual tessavo::Status get_IPlug_CanExport(tessavo::VBool& result) noexcept = 0;
+    virtual tessavo::Status IPlug_SetPlugParent(tessavo::IObject*& PlugParent) noexcept = 0;
+    virtual tessavo::Status IPlug_ResetPlugParent() noexcept = 0;
+
+  protected:
+    ~_clsPlugin() = default;
+};
+
+class clsPlugin final : public tessavo::RefCounted<tessavo::IPlug, _clsPlugin> {
+  public:
+    using Status = tessavo::Status;
+    using VBool = tessavo::VBool;
+
+    static constexpr std::string_view kClassName = "clsPlugin";
+    static constexpr char kClassId[] = "{81C649D0-144C-4475-9A6B-B8136EE1ECB9}";
+
+    // Creates a plug-in object. Its creation gives the component a new host scene interface (not yet
+    // attached, replacing any earlier one) and a new auxiliary framework object.
+    static Status Create(tessavo::Ref<clsPlugin>& plugin) noexcept;
+    // The class factory's creation: a new object handed out through interface_id (IPlug, _clsPlugin or
+    // IObject).
+    static Status CreateInstance(std::string_view interface_id, void*& object) noexcept;
+
+    // IPlug, in the contract's order.
+    Status NewWorldLoaded() noexcept override { return IPlug_NewWorldLoaded(); }
+    Status SetHost(tessavo::IHostApplication*& host) noexcept override { return IPlug_SetHost(host); }
+    Status get_PluginType(tessavo::PluginType& result) noexcept override {
+        return get_IPlug_PluginType(result);
+    }
+    Status Undo() noexcept override { return IPlug_Undo(); }
+    Status Redo() noexcept override { return IPlug_Redo(); }
+    Status SelectedEntityChanged() noexcept override { return IPlug_SelectedEntityChanged(); }
+    Status ViewPortClick(std::int16_t& Index) noexcept override { return IPlug_ViewPortClick(Index); }
+    Status ViewPortMouseUp(std::int16_t& Index, std::int16_t& Button, std::int16_t& Shift, float& x, float& y,
+                           VBool& result) noexcept override {
+        return IPlug_ViewPortMouseUp(Index, Button, Shift, x, y, result);
+    }
+    Status ViewPortMouseDown(std::int16_t& Index, std::int16_t& Button, std::int16_t& Shift, float& x,
+                             float& y, VBool& result) noexcept override {
+        return IPlug_ViewPortMouseDown(Index, Button, Shift, x, y, result);
+    }
+    Status ViewPortMouseMove(std::int16_t& Index, std::int16_t& Button, std::int16_t& Shift, float& x,
+                             float& y, VBool& result) noexcept override {
+        return IPlug_ViewPortMouseMove(Index, Button, Shift, x, y, result);
+    }
+    Status ViewPortPaint(std::int16_t Index, std::int32_t DC) noexcept override {
+        return IPlug_ViewPortPaint(Index, DC);
+    }
+    Status get_Caption(std::string& result) noexcept override { return get_IPlug_Caption(result); }
+    Status get_ViewMenuEntry(std::string& result) noexcept override {
+        return get_IPlug_ViewMenuEntry(result);
+    }
+    Status get_PluginActive(VBool& result) noexcept override { return get_IPlug_PluginActive(result); }
+    Status SetRootGroup(std::int32_t Grp) noexcept override { return IPlug_SetRootGroup(Grp); }
+    Status get_CompatibleZorvaneVersion(tessavo::CompatibleVersion& result) noexcept override {
+        return get_IPlug_CompatibleZorvaneVersion(result);
+    }
+    Status get_MyPluginIndex(std::int32_t& result) noexcept override {
+        return get_IPlug_MyPluginIndex(result);
+    }
+    Status put_MyPluginIndex(std::int32_t value) noexcept override { return put_IPlug_MyPluginIndex(value); }
+    Status SetApplicationLCID(std::int32_t lcid) noexcept override { return IPlug_SetApplicationLCID(lcid); }
+    Status KeyPress(std::int16_t& KeyCode, std::int16_t& Shift) noexcept override {
+        return IPlug_KeyPress(KeyCode, Shift);
+    }
+    Status get_CanImport(VBool& result) noexcept override { return get_IPlug_CanImport(result); }
+    Status get_CanExport(VBool& result) noexcept override { return get_IPlug_CanExport(result); }
+    Status Import(std::int32_t& result) noexcept override { return IPlug_Import(result); }
+    Status Export(std::int32_t& result) noexcept override { return IPlug_Export(result); }
+    Status GetToolbarObject(tessavo::IObject*& result) noexcept override {
+        return IPlug_GetToolbarObject(result);
+    }
+    Status ResetToolbar() noexcept override { return IPlug_ResetToolbar(); }
+    Status SaveToolbar() noexcept override { return IPlug_SaveToolbar(); }
+    Status RestoreToolbar() noexcept override { return IPlug_RestoreToolbar(); }
+    Status get_CoolbarIndex(std::int32_t& result) noexcept override { return get_IPlug_CoolbarIndex(result); }
+    Status put_CoolbarIndex(std::int32_t value) noexcept override { return put_IPlug_CoolbarIndex(value); }
+    Status get_CoolbarBandIndex(std::int32_t& result) noexcept override {
+        return get_IPlug_CoolbarBandIndex(result);
+    }
+    Status put_CoolbarBandIndex(std::int32_t value) noexcept override {
+        return put_IPlug_CoolbarBandIndex(value);
+    }
+    Status get_ToolbarPluginRank(std::int32_t& result) noexcept override {
+        return get_IPlug_ToolbarPluginRank(result);
+    }
+    Status put_ToolbarPluginRank(std::int32_t value) noexcept override {
+        return put_IPlug_ToolbarPluginRank(value);
+    }
+    Status SetPlugParent(tessavo::IObject*& PlugParent) noexcept override {
+        return IPlug_SetPlugParent(PlugParent);
+    }
+    Status ResetPlugParent() noexcept override { return IPlug_ResetPlugParent(); }
+
+    // The implementations, in the same order.
+    Status IPlug_NewWorldLoaded() noexcept;
+    // Keeps host, attaches the host scene interface to it and loads the texts for the host's locale.
+    // Failures are reported to the host; the call itself always succeeds.
+    Status IPlug_SetHost(tessavo::IHostApplication*& host) noexcept override;
+    Status get_IPlug_PluginType(tessavo::PluginType& result) noexcept override;
+    Status IPlug_Undo() noexcept override;
+    Status IPlug_Redo() noexcept override;
+    Status IPlug_SelectedEntityChanged() noexcept;
+    Status IPlug_ViewPortClick(std::int16_t& Index) noexcept override;
+    // The three mouse members answer false and leave their arguments untouched.
+    Status IPlug_ViewPortMouseUp(std::int16_t& Index, std::int16_t& Button, std::int16_t& Shift, float& x,
+                                 float& y, VBool& result) noexcept override;
+    Status IPlug_ViewPortMouseDown(std::int16_t& Index, std::int16_t& Button, std::int16_t& Shift, float& x,
+                                   float& y, VBool& result) noexcept override;
+    Status IPlug_ViewPortMouseMove(std::int16_t& Index, std::int16_t& Button, std::int16_t& Shift, float& x,
+                                   float& y, VBool& result) noexcept override;
+    Status IPlug_ViewPortPaint(std::int16_t Index, std::int32_t DC) noexcept override;
+    // The caption of the current locale; empty before the first locale setup.
+    Status get_IPlug_Caption(std::string& result) noexcept override;
+    Status get_IPlug_ViewMenuEntry(std::string& result) noexcept;
+    Status get_IPlug_PluginActive(VBool& result) noexcept override;
+    Status IPlug_SetRootGroup(std::int32_t Grp) noexcept override;
+    Status get_IPlug_CompatibleZorvaneVersion(tessavo::CompatibleVersion& result) noexcept override;
+    Status get_IPlug_MyPluginIndex(std::int32_t& result) noexcept override;
+    Status put_IPlug_MyPluginIndex(std::int32_t value) noexcept override;
+    // Reloads the texts for lcid. Failures are reported to the host; the call itself always succeeds.
+    Status IPlug_SetApplicationLCID(std::int32_t lcid) noexcept;
+    Status IPlug_KeyPress(std::int16_t& KeyCode, std::int16_t& Shift) noexcept;
+    Status get_IPlug_CanImport(VBool& result) noexcept override;
+    Status get_IPlug_CanExport(VBool& result) noexcept override;
+    Status IPlug_Import(std::int32_t& result) noexcept;
+    Status IPlug_Export(std::int32_t& result) noexcept;
+    Status IPlug_GetToolbarObject(tessavo::IObject*& result) noexcept;
+    Status IPlug_ResetToolbar() noexcept;
+    Status IPlug_SaveToolbar() noexcept;
+    Status IPlug_RestoreToolbar() noexcept;
+    Status get_IPlug_CoolbarIndex(std::int32_t& result) noexcept;
+    Status put_IPlug_CoolbarIndex(std::int32_t value) noexcept;
+    Status get_IPlug_CoolbarBandIndex(std::int32_t& result) noexcept;
+    Status put_IPlug_CoolbarBandIndex(std::int32_t value) noexcept;
+    Status get_IPlug_ToolbarPluginRank(std::int32_t& result) noexcept;
+    Status put_IPlug_ToolbarPluginRank(std::int32_t value) noexcept;
+    Status IPlug_SetPlugParent(tessavo::IObject*& PlugParent) noexcept override;
+    Status IPlug_ResetPlugParent() noexcept override;
+
+  private:
+    clsPlugin() = default;
+    // The end of a plug-in object empties the component's host scene interface slot.
+    ~clsPlugin() override;
+
+    // Creation of a plug-in object: the two framework objects of the component.
+    Status Initialize() noexcept;
+
+    // The host scene interface as members of this class call it (errors of a missing one carry the
+    // source "Imp_KZV.clsPlugin").
+    HostScene& Scene() noexcept { return scene_; }
+
+    // The import engine adds its private members here: DoImport, p3dGroupEnum and CreateStatePolygon,
+    // and the per-object state, in this order: the current world (the record tree of the last import)
+    // and the import progress counter.
+
+    HostScene scene_{class_source(kClassName)};
+    tessavo::LiveObject live_{ComponentLifetime()};
+};
+
+}  // namespace imp_kzv
