@@ -23,6 +23,8 @@ enum class Err : std::int32_t {
     FileNotFound = 53,
     InputPastEndOfFile = 62,
     ResourceNotFound = 326,
+    // Object-defined errors of the component: the platform's object error base 0x80040000 plus 1000 on.
+    GroupCycle = -2147221504 + 1000,
 };
 
 constexpr std::string_view default_description(Err e) {
@@ -35,6 +37,7 @@ constexpr std::string_view default_description(Err e) {
         case Err::FileNotFound: return "File not found";
         case Err::InputPastEndOfFile: return "Input past end of file";
         case Err::ResourceNotFound: return "Resource with this identifier not found";
+        case Err::GroupCycle: return "A group lists one of its own ancestors as a child group";
     }
     return "Unexpected error";
 }
