@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 namespace tessavo {
@@ -58,6 +59,13 @@ class Ref {
     }
     Ref(const Ref& o) noexcept : Ref(o.p_) {}
     Ref(Ref&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+    // From a reference to a derived class.
+    template <class U>
+    requires std::is_convertible_v<U*, T*> Ref(const Ref<U>& o)
+    noexcept : Ref(static_cast<T*>(o.get())) {}
+    template <class U>
+    requires std::is_convertible_v<U*, T*> Ref(Ref<U>&& o)
+    noexcept : p_(o.detach()) {}
     Ref& operator=(Ref o) noexcept {
         std::swap(p_, o.p_);
         return *this;
