@@ -1,0 +1,661 @@
+// Builds the glTF document of a scene: nodes for groups, meshes from polygons, materials,
+// textures, cameras, lights and tracks, and the binary buffer they refer to.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <map>
+#include <numbers>
+#include <optional>
+#include <span>
+
+#include "host/gltf/gltf_document.h"
+#include "host/gltf/repairs.h"
+#include "host/gltf/transform.h"
+#include "host/scene/summary.h"
+
+namespace kzv::host::gltf {
+namespace {
+
+constexpr double kDefaultFovDegrees = 45.0;
+constexpr double kDefaultNear = 0.1;
+// A normal whose length differs from 1 by more than this is normalised; unit normals read from
+// single-precision data are within about 1e-7.
+constexpr double kUnitTolerance = 1e-5;
+
+struct MaterialKey {
+    bool has_color = false;
+    std::array<std::int32_t, 3> rgb{};
+    std::uint32_t bitmap = kNoIndex;
+    std::uint32_t bitmap2 = kNoIndex;
+    auto operator<=>(const MaterialKey&) const = default;
+};
+
+// How the corners of one mesh node reach the file.
+struct MeshTransform {
+    bool mirror = false;       // axis conversion: z negated
+    std::optional<Mat4> bake;  // a matrix that glTF nodes cannot hold, applied to the vertices
+    std::optional<std::array<double, 9>> bake_normals;
+    bool reverse_winding = false;
+};
+
+struct OutputCorner {
+    Vec3 position{};
+    Vec3 normal{};
+    bool normal_usable = false;
+    std::array<float, 2> uv{};
+    std::array<float, 2> uv2{};
+    std::array<std::uint8_t, 4> color{255, 255, 255, 255};
+};
+
+struct VertexArrays {
+    std::vector<float> positions, normals, uv, uv2;
+    std::vector<std::uint8_t> colors;
+};
+
+bool finite_as_float(const Vec3& v) {
+    return std::isfinite(to_float(v[0])) && std::isfinite(to_float(v[1])) && std::isfinite(to_float(v[2]));
+}
+
+Vec3 mirrored(Vec3 v, bool mirror) {
+    if (mirror) v[2] = -v[2];
+    return v;
+}
+
+Vec3 widen(const std::array<float, 3>& v) {
+    return {v[0], v[1], v[2]};
+}
+
+Vec3 normalised(const Vec3& v) {
+    const double len = length(v);
+    return {v[0] / len, v[1] / len, v[2] / len};
+}
+
+// Newell's normal of the corners in output order, counter-clockwise seen from the front.
+Vec3 face_normal(std::span<const OutputCorner> corners) {
+    Vec3 n{};
+    for (std::size_t i = 0; i < corners.size(); ++i) {
+        const Vec3& a = corners[i].position;
+        const Vec3& b = corners[(i + 1) % corners.size()].position;
+        n[0] += (a[1] - b[1]) * (a[2] + b[2]);
+        n[1] += (a[2] - b[2]) * (a[0] + b[0]);
+        n[2] += (a[0] - b[0]) * (a[1] + b[1]);
+    }
+    const double len = length(n);
+    if (!(len > 0) || !std::isfinite(len)) return {0, 1, 0};  // degenerate polygon: any unit normal
+    return {n[0] / len, n[1] / len, n[2] / len};
+}
+
+template <class T>
+void append(std::vector<T>& out, std::initializer_list<T> values) {
+    out.insert(out.end(), values);
+}
+
+class DocumentBuilder {
+  public:
+    DocumentBuilder(const Scene& scene, const GltfOptions& options, ImagePlacement images)
+        : scene_(scene), options_(options), images_(images) {}
+
+    GltfDocument build() {
+        doc_.model.asset.version = "2.0";
+        doc_.model.asset.generator = valid_utf8(options_.generator);
+        std::vector<int> roots = add_groups();
+        append_all(roots, add_cameras());
+        append_all(roots, add_lights());
+        append_all(roots, add_tracks());
+        tinygltf::Scene scene;
+        scene.nodes = std::move(roots);
+        doc_.model.scenes.push_back(std::move(scene));
+        doc_.model.defaultScene = 0;
+        doc_.warnings = repairs_.warnings();
+        return std::move(doc_);
+    }
+
+  private:
+    static void append_all(std::vector<int>& to, const std::vector<int>& from) {
+        to.insert(to.end(), from.begin(), from.end());
+    }
+
+    // ---- Buffer ----
+
+    int add_view(const void* data, std::size_t size, int target) {
+        while (doc_.binary.size() % 4 != 0) doc_.binary.push_back(0);
+        tinygltf::BufferView view;
+        view.buffer = 0;
+        view.byteOffset = doc_.binary.size();
+        view.byteLength = size;
+        view.target = target;
+        const auto* bytes = static_cast<const std::uint8_t*>(data);
+        doc_.binary.insert(doc_.binary.end(), bytes, bytes + size);
+        doc_.model.bufferViews.push_back(std::move(view));
+        return static_cast<int>(doc_.model.bufferViews.size() - 1);
+    }
+
+    template <class T>
+    int add_accessor(const std::vector<T>& values, int component_type, int type, int components,
+                     bool normalized = false) {
+        tinygltf::Accessor accessor;
+        accessor.bufferView =
+            add_view(values.data(), values.size() * sizeof(T), TINYGLTF_TARGET_ARRAY_BUFFER);
+        accessor.componentType = component_type;
+        accessor.type = type;
+        accessor.count = values.size() / static_cast<std::size_t>(components);
+        accessor.normalized = normalized;
+        doc_.model.accessors.push_back(std::move(accessor));
+        return static_cast<int>(doc_.model.accessors.size() - 1);
+    }
+
+    // POSITION accessors carry their bounds, computed from the very floats written.
+    int add_positions(const std::vector<float>& positions) {
+        const int index = add_accessor(positions, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, 3);
+        std::vector<double> low(3, std::numeric_limits<double>::infinity());
+        std::vector<double> high(3, -std::numeric_limits<double>::infinity());
+        for (std::size_t i = 0; i < positions.size(); ++i) {
+            low[i % 3] = std::min<double>(low[i % 3], positions[i]);
+            high[i % 3] = std::max<double>(high[i % 3], positions[i]);
+        }
+        doc_.model.accessors[index].minValues = std::move(low);
+        doc_.model.accessors[index].maxValues = std::move(high);
+        return index;
+    }
+
+    // ---- Materials and textures ----
+
+    int texture_for(std::uint32_t bitmap) {
+        if (const auto known = textures_.find(bitmap); known != textures_.end()) return known->second;
+        const Bitmap& source = scene_.bitmaps[bitmap];
+        tinygltf::Image image;
+        image.name = valid_utf8(source.name);
+        image.mimeType = source.mime_type;
+        if (images_ == ImagePlacement::embedded)
+            image.bufferView = add_view(source.bytes.data(), source.bytes.size(), 0);
+        doc_.model.images.push_back(std::move(image));
+        doc_.image_bitmaps.push_back(bitmap);
+        if (doc_.model.samplers.empty()) {
+            tinygltf::Sampler sampler;
+            sampler.magFilter = TINYGLTF_TEXTURE_FILTER_LINEAR;
+            sampler.minFilter = TINYGLTF_TEXTURE_FILTER_LINEAR_MIPMAP_LINEAR;
+            sampler.wrapS = sampler.wrapT = TINYGLTF_TEXTURE_WRAP_REPEAT;  // tiled texture coordinates
+            doc_.model.samplers.push_back(sampler);
+        }
+        tinygltf::Texture texture;
+        texture.source = static_cast<int>(doc_.model.images.size() - 1);
+        texture.sampler = 0;
+        doc_.model.textures.push_back(std::move(texture));
+        const int index = static_cast<int>(doc_.model.textures.size() - 1);
+        textures_.emplace(bitmap, index);
+        return index;
+    }
+
+    MaterialKey material_key(const Polygon& polygon) {
+        MaterialKey key{polygon.has_color, {}, polygon.bitmap, polygon.bitmap2};
+        if (!polygon.has_color) return key;
+        bool above = false, below = false;
+        for (int i = 0; i < 3; ++i) {
+            above |= polygon.color[i] > 255;
+            below |= polygon.color[i] < 0;
+            key.rgb[i] = std::clamp(polygon.color[i], 0, 255);
+        }
+        if (above) repairs_.note(Repair::color_above_255);
+        if (below) repairs_.note(Repair::color_below_0);
+        return key;
+    }
+
+    std::string material_name(const MaterialKey& key) const {
+        std::string name;
+        if (key.has_color) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "#%02X%02X%02X", key.rgb[0], key.rgb[1], key.rgb[2]);
+            name = hex;
+        }
+        for (std::uint32_t bitmap : {key.bitmap, key.bitmap2})
+            if (bitmap != kNoIndex) name += (name.empty() ? "" : " ") + scene_.bitmaps[bitmap].name;
+        return name.empty() ? "default" : valid_utf8(name);
+    }
+
+    int material_for(const MaterialKey& key) {
+        if (const auto known = materials_.find(key); known != materials_.end()) return known->second;
+        tinygltf::Material material;
+        material.name = material_name(key);
+        auto& pbr = material.pbrMetallicRoughness;
+        if (key.has_color)
+            pbr.baseColorFactor = {key.rgb[0] / 255.0, key.rgb[1] / 255.0, key.rgb[2] / 255.0, 1.0};
+        // The editor's materials are diffuse surfaces, not metal.
+        pbr.metallicFactor = 0.0;
+        pbr.roughnessFactor = 1.0;
+        if (key.bitmap != kNoIndex) pbr.baseColorTexture.index = texture_for(key.bitmap);
+        if (key.bitmap2 != kNoIndex) {
+            // The second bitmap goes with the second UV set; its closest glTF meaning is a map
+            // that darkens the surface, the occlusion texture.
+            material.occlusionTexture.index = texture_for(key.bitmap2);
+            material.occlusionTexture.texCoord = 1;
+        }
+        doc_.model.materials.push_back(std::move(material));
+        const int index = static_cast<int>(doc_.model.materials.size() - 1);
+        materials_.emplace(key, index);
+        return index;
+    }
+
+    // ---- Meshes ----
+
+    // The corners of one polygon in output space and order, or false when it must be left out.
+    bool gather_corners(const Polygon& polygon, const MeshTransform& transform,
+                        std::vector<OutputCorner>& out) {
+        out.clear();
+        bool finite = true;
+        for_each_corner(scene_, polygon, [&](const Corner& corner) {
+            OutputCorner o;
+            o.position = mirrored(widen(corner.position), transform.mirror);
+            if (transform.bake) o.position = transform_point(*transform.bake, o.position);
+            finite = finite && finite_as_float(o.position);
+            o.normal_usable = usable_normal(corner);
+            if (o.normal_usable) {
+                o.normal = mirrored(widen(corner.normal), transform.mirror);
+                if (transform.bake) {
+                    o.normal_usable = transform.bake_normals.has_value();
+                    if (o.normal_usable) o.normal = transform_normal(*transform.bake_normals, o.normal);
+                }
+            }
+            o.uv = finite_uv(corner.uv);
+            if (corner.flags & kCornerHasUv2) o.uv2 = finite_uv(corner.uv2);
+            if (corner.flags & kCornerHasColor)
+                o.color = {corner.color[0], corner.color[1], corner.color[2], 255};
+            out.push_back(o);
+        });
+        if (!finite) {
+            repairs_.note(Repair::non_finite_position);
+            return false;
+        }
+        if (transform.reverse_winding) std::reverse(out.begin(), out.end());
+        return true;
+    }
+
+    // Whether the corner's normal can be used (after normalising); counts the repairs.
+    bool usable_normal(const Corner& corner) {
+        const Vec3 n = widen(corner.normal);
+        const double len = length(n);
+        if (!(corner.flags & kCornerHasNormal) || !std::isfinite(len) || !(len > 0)) {
+            repairs_.note(Repair::zero_normal);
+            return false;
+        }
+        if (std::abs(len - 1) > kUnitTolerance) repairs_.note(Repair::non_unit_normal);
+        return true;
+    }
+
+    std::array<float, 2> finite_uv(const std::array<float, 2>& uv) {
+        if (std::isfinite(uv[0]) && std::isfinite(uv[1])) return uv;
+        repairs_.note(Repair::non_finite_uv);
+        return {std::isfinite(uv[0]) ? uv[0] : 0.0f, std::isfinite(uv[1]) ? uv[1] : 0.0f};
+    }
+
+    // Appends the polygon as a fan of triangles.
+    static void emit_polygon(std::span<const OutputCorner> corners, VertexArrays& arrays) {
+        const Vec3 face = face_normal(corners);
+        auto emit = [&](const OutputCorner& c) {
+            const Vec3 n = c.normal_usable && length(c.normal) > 0 && std::isfinite(length(c.normal))
+                               ? normalised(c.normal)
+                               : face;
+            append(arrays.positions,
+                   {to_float(c.position[0]), to_float(c.position[1]), to_float(c.position[2])});
+            append(arrays.normals,
+                   {static_cast<float>(n[0]), static_cast<float>(n[1]), static_cast<float>(n[2])});
+            append(arrays.uv, {c.uv[0], c.uv[1]});
+            append(arrays.uv2, {c.uv2[0], c.uv2[1]});
+            append(arrays.colors, {c.color[0], c.color[1], c.color[2], c.color[3]});
+        };
+        for (std::size_t i = 1; i + 1 < corners.size(); ++i) {
+            emit(corners[0]);
+            emit(corners[i]);
+            emit(corners[i + 1]);
+        }
+    }
+
+    std::optional<tinygltf::Primitive> build_primitive(std::span<const std::uint32_t> polygons,
+                                                       const MaterialKey& key,
+                                                       const MeshTransform& transform) {
+        VertexArrays arrays;
+        bool with_colors = false, with_uv2 = key.bitmap2 != kNoIndex;
+        std::vector<OutputCorner>& corners = scratch_;
+        for (std::uint32_t index : polygons) {
+            const Polygon& polygon = scene_.polygons[index];
+            if (!gather_corners(polygon, transform, corners)) continue;
+            for_each_corner(scene_, polygon, [&](const Corner& c) {
+                with_colors |= (c.flags & kCornerHasColor) != 0;
+                with_uv2 |= (c.flags & kCornerHasUv2) != 0;
+            });
+            emit_polygon(corners, arrays);
+        }
+        if (arrays.positions.empty()) return std::nullopt;
+        tinygltf::Primitive primitive;
+        primitive.mode = TINYGLTF_MODE_TRIANGLES;
+        primitive.material = material_for(key);
+        primitive.attributes["POSITION"] = add_positions(arrays.positions);
+        primitive.attributes["NORMAL"] =
+            add_accessor(arrays.normals, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, 3);
+        primitive.attributes["TEXCOORD_0"] =
+            add_accessor(arrays.uv, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC2, 2);
+        if (with_uv2)
+            primitive.attributes["TEXCOORD_1"] =
+                add_accessor(arrays.uv2, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC2, 2);
+        if (with_colors)
+            primitive.attributes["COLOR_0"] = add_accessor(
+                arrays.colors, TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE, TINYGLTF_TYPE_VEC4, 4, true);
+        return primitive;
+    }
+
+    // One mesh with a primitive per material, or -1 when no polygon could be written.
+    int add_mesh(const Group& group, std::span<const std::uint32_t> polygons,
+                 const MeshTransform& transform) {
+        std::vector<std::pair<MaterialKey, std::uint32_t>> keyed;
+        keyed.reserve(polygons.size());
+        for (std::uint32_t index : polygons) {
+            const Polygon& polygon = scene_.polygons[index];
+            if (polygon.corner_count < 3) {
+                repairs_.note(Repair::short_polygon);
+                continue;
+            }
+            keyed.emplace_back(material_key(polygon), index);
+        }
+        std::stable_sort(keyed.begin(), keyed.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        tinygltf::Mesh mesh;
+        mesh.name = valid_utf8(group.name);
+        std::vector<std::uint32_t> run;
+        for (std::size_t begin = 0; begin < keyed.size();) {
+            std::size_t end = begin;
+            run.clear();
+            while (end < keyed.size() && keyed[end].first == keyed[begin].first)
+                run.push_back(keyed[end++].second);
+            if (auto primitive = build_primitive(run, keyed[begin].first, transform))
+                mesh.primitives.push_back(std::move(*primitive));
+            begin = end;
+        }
+        if (mesh.primitives.empty()) return -1;
+        doc_.model.meshes.push_back(std::move(mesh));
+        return static_cast<int>(doc_.model.meshes.size() - 1);
+    }
+
+    // ---- Nodes ----
+
+    // The group's matrix in output space, with what glTF cannot hold repaired.
+    Mat4 output_matrix(const Group& group) {
+        if (!group.has_matrix) return identity_matrix();
+        Mat4 m = group.matrix;
+        if (!all_finite(m)) {
+            repairs_.note(Repair::non_finite_matrix);
+            return identity_matrix();
+        }
+        if (m[3] != 0 || m[7] != 0 || m[11] != 0 || m[15] != 1) {
+            repairs_.note(Repair::projective_matrix);
+            m[3] = m[7] = m[11] = 0;
+            m[15] = 1;
+        }
+        return options_.convert_axes ? mirror_z(m) : m;
+    }
+
+    static void set_trs(tinygltf::Node& node, const Trs& trs) {
+        if (trs.translation != Vec3{0, 0, 0})
+            node.translation.assign(trs.translation.begin(), trs.translation.end());
+        if (trs.rotation != Quat{0, 0, 0, 1}) node.rotation.assign(trs.rotation.begin(), trs.rotation.end());
+        if (trs.scale != Vec3{1, 1, 1}) node.scale.assign(trs.scale.begin(), trs.scale.end());
+    }
+
+    struct Visit {
+        std::uint32_t group;
+        int parent_node;
+        std::optional<Mat4> inherited;  // a baked ancestor matrix that this node must carry on
+    };
+
+    // Adds the node of one group; answers the matrix its children inherit (when this node's
+    // own transformation had to be baked into vertices).
+    std::optional<Mat4> add_group_node(const Visit& visit, std::span<const std::uint32_t> polygons) {
+        const Group& group = scene_.groups[visit.group];
+        tinygltf::Node node;
+        node.name = valid_utf8(group.name);
+        Mat4 combined = output_matrix(group);
+        if (visit.inherited) combined = multiply(combined, *visit.inherited);
+
+        MeshTransform transform;
+        transform.mirror = options_.convert_axes;
+        if (!is_identity(combined)) {
+            if (auto trs = decompose(combined)) {
+                set_trs(node, *trs);
+            } else {
+                repairs_.note(Repair::baked_matrix);
+                transform.bake = combined;
+                transform.bake_normals = normal_matrix(combined);
+            }
+        }
+        // Mirroring turns the editor's front faces around; so does a mirroring baked matrix.
+        const bool bake_mirrors = transform.bake && linear_determinant(*transform.bake) < 0;
+        transform.reverse_winding = options_.convert_axes != bake_mirrors;
+        if (!polygons.empty()) node.mesh = add_mesh(group, polygons, transform);
+
+        doc_.model.nodes.push_back(std::move(node));
+        const int index = static_cast<int>(doc_.model.nodes.size() - 1);
+        if (visit.parent_node >= 0) doc_.model.nodes[visit.parent_node].children.push_back(index);
+        node_of_group_[visit.group] = index;
+        return transform.bake;
+    }
+
+    // Polygons of each group, in creation order: polygons of g are order[first[g] .. first[g+1]).
+    struct PolygonsByGroup {
+        std::vector<std::uint32_t> first;
+        std::vector<std::uint32_t> order;
+    };
+
+    PolygonsByGroup polygons_by_group() const {
+        PolygonsByGroup out;
+        out.first.assign(scene_.groups.size() + 1, 0);
+        for (const Polygon& p : scene_.polygons)
+            if (p.group != kNoIndex) ++out.first[p.group + 1];
+        for (std::size_t g = 0; g < scene_.groups.size(); ++g) out.first[g + 1] += out.first[g];
+        out.order.resize(out.first.back());
+        std::vector<std::uint32_t> next(out.first.begin(), out.first.end() - 1);
+        for (std::uint32_t i = 0; i < scene_.polygons.size(); ++i)
+            if (scene_.polygons[i].group != kNoIndex) out.order[next[scene_.polygons[i].group]++] = i;
+        return out;
+    }
+
+    // Nodes of the groups in the world, depth first; answers the scene's root nodes.
+    std::vector<int> add_groups() {
+        const GroupTree tree = build_group_tree(scene_);
+        const std::vector<bool> in_world = groups_in_world(scene_);
+        const PolygonsByGroup polygons = polygons_by_group();
+        node_of_group_.assign(scene_.groups.size(), -1);
+        std::vector<int> roots;
+        std::vector<Visit> stack;
+        for (std::uint32_t g = static_cast<std::uint32_t>(scene_.groups.size()); g-- > 0;) {
+            const std::uint32_t parent = scene_.groups[g].parent;
+            if (in_world[g] && (parent == kNoIndex || !in_world[parent]))
+                stack.push_back({g, -1, std::nullopt});
+        }
+        while (!stack.empty()) {
+            const Visit visit = std::move(stack.back());
+            stack.pop_back();
+            const std::span<const std::uint32_t> own(
+                polygons.order.data() + polygons.first[visit.group],
+                polygons.first[visit.group + 1] - polygons.first[visit.group]);
+            const std::optional<Mat4> inherited = add_group_node(visit, own);
+            const int node = node_of_group_[visit.group];
+            if (visit.parent_node < 0) roots.push_back(node);
+            for (std::uint32_t k = tree.first[visit.group + 1]; k > tree.first[visit.group]; --k)
+                stack.push_back({tree.order[k - 1], node, inherited});
+        }
+        return roots;
+    }
+
+    // ---- Cameras, lights, tracks ----
+
+    std::vector<int> add_cameras() {
+        std::vector<int> nodes;
+        for (const Camera& camera : scene_.cameras) {
+            if (!camera.in_world) continue;
+            if (!finite_as_float(camera.position)) {
+                repairs_.note(Repair::camera_left_out);
+                continue;
+            }
+            const CameraAxes axes = camera_axes(camera.direction, camera.right, camera.up);
+            if (axes.repaired) repairs_.note(Repair::camera_axes);
+
+            tinygltf::Camera out;
+            out.name = valid_utf8(camera.name);
+            out.type = "perspective";
+            double yfov = camera.fov_degrees * std::numbers::pi / 180.0;
+            if (!std::isfinite(yfov) || !(yfov > 0)) {
+                repairs_.note(Repair::camera_fov);
+                yfov = kDefaultFovDegrees * std::numbers::pi / 180.0;
+            }
+            double znear = camera.near_range;
+            if (!std::isfinite(znear) || !(znear > 0)) {
+                repairs_.note(Repair::camera_near);
+                znear = kDefaultNear;
+            }
+            out.perspective.yfov = yfov;
+            out.perspective.znear = znear;  // no far range: an infinite projection
+            doc_.model.cameras.push_back(std::move(out));
+
+            tinygltf::Node node;
+            node.name = valid_utf8(camera.name);
+            node.camera = static_cast<int>(doc_.model.cameras.size() - 1);
+            Trs trs;
+            trs.translation = mirrored(camera.position, options_.convert_axes);
+            trs.rotation = camera_rotation(mirrored(axes.direction, options_.convert_axes),
+                                           mirrored(axes.up, options_.convert_axes));
+            set_trs(node, trs);
+            nodes.push_back(add_node(std::move(node)));
+        }
+        return nodes;
+    }
+
+    std::vector<int> add_lights() {
+        std::vector<int> nodes;
+        for (const Light& light : scene_.lights) {
+            if (!light.in_world) continue;
+            if (!finite_as_float(light.position)) {
+                repairs_.note(Repair::light_left_out);
+                continue;
+            }
+            tinygltf::Light out;
+            out.name = valid_utf8(light.name);
+            out.type = "point";
+            out.color = {light.color[0] / 255.0, light.color[1] / 255.0, light.color[2] / 255.0};
+            out.intensity = light.intensity;
+            if (std::isnan(light.intensity) || std::isinf(light.intensity)) {
+                repairs_.note(Repair::light_non_finite_intensity);
+                out.intensity = 1.0;
+            } else if (light.intensity < 0) {
+                repairs_.note(Repair::light_negative_intensity);
+                out.intensity = 0.0;
+            }
+            // tinygltf writes the range only when positive; an infinite range is the same as none.
+            if (light.has_range && std::isfinite(light.range) && light.range > 0)
+                out.range = light.range;
+            else if (light.has_range && !(light.range > 0))
+                repairs_.note(Repair::light_range);
+            doc_.model.lights.push_back(std::move(out));
+
+            tinygltf::Node node;
+            node.name = valid_utf8(light.name);
+            tinygltf::Value::Object extension{
+                {"light", tinygltf::Value(static_cast<int>(doc_.model.lights.size() - 1))}};
+            node.extensions["KHR_lights_punctual"] = tinygltf::Value(std::move(extension));
+            Trs trs;
+            trs.translation = mirrored(light.position, options_.convert_axes);
+            set_trs(node, trs);
+            nodes.push_back(add_node(std::move(node)));
+        }
+        return nodes;
+    }
+
+    std::vector<int> add_tracks() {
+        std::vector<int> nodes;
+        for (const Track& track : scene_.tracks) {
+            if (!track.in_world) continue;
+            std::vector<float> positions;
+            std::size_t dropped = 0;
+            for (std::size_t i = 0; i < track.point_count(); ++i) {
+                const Vec3 p =
+                    mirrored({track.points[3 * i], track.points[3 * i + 1], track.points[3 * i + 2]},
+                             options_.convert_axes);
+                if (!finite_as_float(p)) {
+                    ++dropped;
+                    continue;
+                }
+                append(positions, {to_float(p[0]), to_float(p[1]), to_float(p[2])});
+            }
+            if (dropped > 0) repairs_.note(Repair::track_points, dropped);
+            if (positions.empty()) {
+                repairs_.note(Repair::track_left_out);
+                continue;
+            }
+            tinygltf::Primitive primitive;
+            const std::size_t count = positions.size() / 3;
+            primitive.mode = count == 1     ? TINYGLTF_MODE_POINTS
+                             : track.cyclic ? TINYGLTF_MODE_LINE_LOOP
+                                            : TINYGLTF_MODE_LINE_STRIP;
+            primitive.attributes["POSITION"] = add_positions(positions);
+            tinygltf::Mesh mesh;
+            mesh.name = valid_utf8(track.name);
+            mesh.primitives.push_back(std::move(primitive));
+            doc_.model.meshes.push_back(std::move(mesh));
+
+            tinygltf::Node node;
+            node.name = valid_utf8(track.name);
+            node.mesh = static_cast<int>(doc_.model.meshes.size() - 1);
+            nodes.push_back(add_node(std::move(node)));
+        }
+        return nodes;
+    }
+
+    int add_node(tinygltf::Node node) {
+        doc_.model.nodes.push_back(std::move(node));
+        return static_cast<int>(doc_.model.nodes.size() - 1);
+    }
+
+    const Scene& scene_;
+    const GltfOptions& options_;
+    ImagePlacement images_;
+    GltfDocument doc_;
+    RepairLog repairs_;
+    std::map<MaterialKey, int> materials_;
+    std::map<std::uint32_t, int> textures_;
+    std::vector<int> node_of_group_;
+    std::vector<OutputCorner> scratch_;
+};
+
+}  // namespace
+
+GltfDocument build_document(const Scene& scene, const GltfOptions& options, ImagePlacement images) {
+    return DocumentBuilder(scene, options, images).build();
+}
+
+std::string valid_utf8(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n;) {
+        const unsigned char c = s[i];
+        std::size_t len = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+        bool ok = len > 0 && i + len <= n;
+        for (std::size_t k = 1; ok && k < len; ++k) ok = (s[i + k] & 0xC0) == 0x80;
+        if (ok && len > 1) {
+            // Refuse overlong forms, surrogates and code points above U+10FFFF.
+            std::uint32_t cp = c & (0x7F >> len);
+            for (std::size_t k = 1; k < len; ++k) cp = (cp << 6) | (s[i + k] & 0x3F);
+            static constexpr std::uint32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
+            ok = cp >= kMinimum[len] && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
+        }
+        if (ok) {
+            out.append(text, i, len);
+            i += len;
+        } else {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        }
+    }
+    return out;
+}
+
+}  // namespace kzv::host::gltf

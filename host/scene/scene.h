@@ -1,0 +1,140 @@
+// The reference host's in-memory scene: plain data that SceneHost fills from the plug-in's calls
+// and that the summary and the glTF writer read.
+//
+// Corners live in one flat array (not one heap object per corner) so that imports of millions
+// of triangles stay fast and lean. Values that arrive as doubles widened from the scene file's
+// floats are stored as floats; matrices, camera and light values stay doubles.
+#pragma once
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace kzv::host {
+
+inline constexpr std::uint32_t kNoIndex = std::numeric_limits<std::uint32_t>::max();
+
+// Narrows a double to float without undefined behaviour: values beyond float's range become
+// infinities (which the glTF writer then treats as non-finite), NaN stays NaN.
+inline float to_float(double value) noexcept {
+    constexpr double kMax = std::numeric_limits<float>::max();
+    if (std::isnan(value)) return std::numeric_limits<float>::quiet_NaN();
+    if (value > kMax) return std::numeric_limits<float>::infinity();
+    if (value < -kMax) return -std::numeric_limits<float>::infinity();
+    return static_cast<float>(value);
+}
+
+// Bits of Corner::flags: which optional values the plug-in set for the corner.
+inline constexpr std::uint8_t kCornerHasNormal = 1;
+inline constexpr std::uint8_t kCornerHasColor = 2;
+inline constexpr std::uint8_t kCornerHasUv2 = 4;
+
+// One polygon corner. Corners of a polygon are chained through `next` in the order they were
+// added, so that polygons built in an interleaved order still keep their own corners.
+struct Corner {
+    std::array<float, 3> position{};
+    std::array<float, 3> normal{};
+    std::array<float, 2> uv{};
+    std::array<float, 2> uv2{};
+    std::array<std::uint8_t, 3> color{};
+    std::uint8_t flags = 0;
+    std::uint32_t polygon = kNoIndex;  // index of the owning polygon
+    std::uint32_t next = kNoIndex;     // next corner of the same polygon
+};
+
+struct Polygon {
+    std::uint32_t first_corner = kNoIndex;
+    std::uint32_t last_corner = kNoIndex;
+    std::uint32_t corner_count = 0;
+    std::array<std::int32_t, 3> color{};  // 0..255 scale as sent, not clamped
+    bool has_color = false;
+    bool closed = false;
+    std::uint32_t bitmap = kNoIndex;   // index into Scene::bitmaps, or kNoIndex
+    std::uint32_t bitmap2 = kNoIndex;  // second bitmap, used with the second UV set
+    std::uint32_t group = kNoIndex;    // index into Scene::groups, or kNoIndex
+};
+
+// A group node; it is a mesh node once it holds polygons or has a matrix.
+struct Group {
+    std::string name;
+    std::uint32_t parent = kNoIndex;  // index into Scene::groups, or kNoIndex for none
+    std::array<double, 16> matrix{};  // row vectors, translation in elements 12..14
+    bool has_matrix = false;
+    std::uint32_t polygon_count = 0;
+    bool in_world = false;
+    std::int32_t world_flag = 0;
+
+    bool is_mesh() const noexcept { return has_matrix || polygon_count > 0; }
+};
+
+struct Camera {
+    std::string name;
+    std::array<double, 3> position{};
+    // As sent: the camera matrix's row 2 (view direction), row 0 (right), row 1 (up).
+    std::array<double, 3> direction{0, 0, 1};
+    std::array<double, 3> right{1, 0, 0};
+    std::array<double, 3> up{0, 1, 0};
+    double fov_degrees = 45.0;
+    double near_range = 1.0;
+    std::int32_t mode = 1;
+    bool in_world = false;
+};
+
+struct Light {
+    std::string name;
+    std::array<double, 3> position{};
+    std::array<std::uint8_t, 3> color{255, 255, 255};
+    double intensity = 1.0;
+    double intensity2 = 1.0;
+    double range = 0.0;  // 0: never set
+    bool has_range = false;
+    bool in_world = false;
+};
+
+struct Track {
+    std::string name;
+    bool cyclic = false;
+    std::vector<double> points;  // x0, y0, z0, x1, ...
+    bool in_world = false;
+
+    std::size_t point_count() const noexcept { return points.size() / 3; }
+};
+
+// A loaded texture: PNG and JPEG keep their file bytes, other formats are re-encoded as PNG.
+struct Bitmap {
+    std::string requested_path;  // as the plug-in sent it
+    std::filesystem::path file;  // the file it resolved to
+    std::string name;            // file name, for glTF image names
+    std::string mime_type;       // "image/png" or "image/jpeg"
+    std::vector<std::uint8_t> bytes;
+    int width = 0;
+    int height = 0;
+    bool reencoded = false;
+};
+
+struct Scene {
+    std::vector<Group> groups;
+    std::vector<Polygon> polygons;
+    std::vector<Corner> corners;
+    std::vector<Camera> cameras;
+    std::vector<Light> lights;
+    std::vector<Track> tracks;
+    std::vector<Bitmap> bitmaps;
+};
+
+// Calls `visit(corner)` for each corner of the polygon, in the order they were added.
+template <class Visit>
+void for_each_corner(const Scene& scene, const Polygon& polygon, Visit&& visit) {
+    std::uint32_t index = polygon.first_corner;
+    for (std::uint32_t n = 0; n < polygon.corner_count && index != kNoIndex; ++n) {
+        const Corner& corner = scene.corners[index];
+        visit(corner);
+        index = corner.next;
+    }
+}
+
+}  // namespace kzv::host

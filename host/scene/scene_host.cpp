@@ -1,0 +1,496 @@
+#include "host/scene/scene_host.h"
+
+#include <exception>
+#include <new>
+#include <system_error>
+#include <utility>
+
+#include "host/scene/host_error.h"
+
+namespace kzv::host {
+namespace {
+
+using tessavo::Handle;
+using tessavo::Status;
+
+// Runs one operation and turns every exception into a failure status: nothing may escape a
+// contract call.
+template <class Body>
+Status guarded(Body&& body) noexcept {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        return host_failure(HostError::out_of_memory, "");
+    } catch (const std::exception& e) {
+        return host_failure(HostError::internal, e.what());
+    } catch (...) {
+        return host_failure(HostError::internal, "unexpected exception");
+    }
+}
+
+template <class Callback, class... Args>
+void notify(const Callback& callback, const Args&... args) noexcept {
+    if (!callback) return;
+    try {
+        callback(args...);
+    } catch (...) {
+        // A failing display must not fail the import.
+    }
+}
+
+Status unknown_handle(ObjectKind kind, Handle handle) {
+    return host_failure(HostError::unknown_handle,
+                        std::string(kind_name(kind)) + " " + std::to_string(handle));
+}
+
+template <class T>
+T* find(std::vector<T>& items, ObjectKind kind, Handle handle) {
+    const auto index = handle_index(handle, kind, items.size());
+    return index ? &items[*index] : nullptr;
+}
+
+// Appends a new object and answers its handle, or a failure when the kind's handles ran out.
+template <class T>
+Status add_object(std::vector<T>& items, ObjectKind kind, T object, Handle& handle) {
+    handle = 0;
+    if (items.size() >= kMaxObjectsPerKind)
+        return host_failure(HostError::too_many_objects,
+                            std::string("no more ") + std::string(kind_name(kind)) + " handles");
+    items.push_back(std::move(object));
+    handle = make_handle(kind, items.size() - 1);
+    return Status::success();
+}
+
+std::array<float, 3> to_floats(const std::array<double, 3>& v) {
+    return {to_float(v[0]), to_float(v[1]), to_float(v[2])};
+}
+
+}  // namespace
+
+tessavo::Ref<SceneHost> SceneHost::create(HostOptions options, HostObserver observer) {
+    return tessavo::Ref<SceneHost>::adopt(new SceneHost(std::move(options), std::move(observer)));
+}
+
+SceneHost::SceneHost(HostOptions options, HostObserver observer)
+    : options_(std::move(options)), observer_(std::move(observer)) {}
+
+std::uint32_t SceneHost::AddRef() noexcept {
+    return ++references_;
+}
+
+std::uint32_t SceneHost::Release() noexcept {
+    const std::uint32_t left = --references_;
+    if (left == 0) delete this;
+    return left;
+}
+
+Status SceneHost::Attached() noexcept {
+    ++attach_count_;
+    return Status::success();
+}
+
+void SceneHost::warn(std::string text) {
+    warnings_.push_back(std::move(text));
+    notify(observer_.on_warning, warnings_.back());
+}
+
+void SceneHost::notify_progress() {
+    notify(observer_.on_progress, progress_);
+}
+
+// ---- Locale, messages, progress ----
+
+Status SceneHost::GetHostLCID(std::int32_t& lcid) noexcept {
+    lcid = options_.lcid;
+    return Status::success();
+}
+
+Status SceneHost::ReportMessage(const std::string& text, std::int32_t& kind) noexcept {
+    return guarded([&] {
+        messages_.push_back({text, kind});
+        notify(observer_.on_message, messages_.back());
+        return Status::success();
+    });
+}
+
+Status SceneHost::ReportError(std::int32_t number, const std::string& description,
+                              const std::string& source) noexcept {
+    return guarded([&] {
+        error_reports_.push_back({number, description, source});
+        notify(observer_.on_error, error_reports_.back());
+        return Status::success();
+    });
+}
+
+Status SceneHost::ShowProgress(tessavo::VBool show) noexcept {
+    progress_.visible = show != tessavo::kFalse;
+    notify_progress();
+    return Status::success();
+}
+
+Status SceneHost::SetProgressMax(std::int32_t count) noexcept {
+    progress_.maximum = count;
+    notify_progress();
+    return Status::success();
+}
+
+Status SceneHost::SetProgressValue(std::int32_t count) noexcept {
+    progress_.value = count;
+    notify_progress();
+    return Status::success();
+}
+
+// ---- Bitmaps ----
+
+// A texture that cannot be had is not an error: the import goes on without it, and the user
+// gets one notice per file.
+Status SceneHost::LoadBitmap(const std::string& path, tessavo::VBool, Handle& bitmap) noexcept {
+    return guarded([&] {
+        bitmap = 0;
+        const std::uint32_t index = load_bitmap(path);
+        if (index != kNoIndex) bitmap = make_handle(ObjectKind::bitmap, index);
+        return Status::success();
+    });
+}
+
+std::uint32_t SceneHost::load_bitmap(const std::string& path) {
+    const TexturePolicy policy{options_.scene_folder, options_.allow_outside_textures};
+    const TextureLookup lookup = resolve_texture_path(path, policy);
+    if (lookup.verdict != TextureVerdict::found) {
+        if (warned_paths_.insert(path).second) {
+            const char* what =
+                lookup.verdict == TextureVerdict::refused ? "Texture refused" : "Texture not found";
+            warn(std::string(what) + ": " + path + " (" + lookup.reason + ")");
+        }
+        return kNoIndex;
+    }
+
+    std::error_code ec;
+    const std::filesystem::path real = std::filesystem::canonical(lookup.file, ec);
+    const std::string key = (ec ? lookup.file : real).string();
+    if (const auto known = bitmap_by_file_.find(key); known != bitmap_by_file_.end()) return known->second;
+
+    ImageResult loaded = load_image_file(lookup.file, options_.image_limits);
+    std::uint32_t index = kNoIndex;
+    if (!loaded.image) {
+        warn("Texture unreadable: " + path + " (" + loaded.error + ")");
+    } else if (scene_.bitmaps.size() >= kMaxObjectsPerKind) {
+        warn("Texture left out: " + path + " (too many bitmaps)");
+    } else {
+        Bitmap bitmap{path,
+                      lookup.file,
+                      lookup.file.filename().string(),
+                      std::move(loaded.image->mime_type),
+                      std::move(loaded.image->bytes),
+                      loaded.image->width,
+                      loaded.image->height,
+                      loaded.image->reencoded};
+        scene_.bitmaps.push_back(std::move(bitmap));
+        index = static_cast<std::uint32_t>(scene_.bitmaps.size() - 1);
+    }
+    bitmap_by_file_.emplace(key, index);  // failures too: one notice and one attempt per file
+    return index;
+}
+
+// ---- Cameras, lights, tracks ----
+
+Status SceneHost::CreateCamera(const std::string& name, Handle& camera) noexcept {
+    return guarded(
+        [&] { return add_object(scene_.cameras, ObjectKind::camera, Camera{.name = name}, camera); });
+}
+
+Status SceneHost::SetCameraPosition(Handle camera, double x, double y, double z) noexcept {
+    Camera* c = find(scene_.cameras, ObjectKind::camera, camera);
+    if (!c) return guarded([&] { return unknown_handle(ObjectKind::camera, camera); });
+    c->position = {x, y, z};
+    return Status::success();
+}
+
+Status SceneHost::SetCameraAxes(Handle camera, const std::array<double, 3>& axis1,
+                                const std::array<double, 3>& axis2,
+                                const std::array<double, 3>& axis3) noexcept {
+    Camera* c = find(scene_.cameras, ObjectKind::camera, camera);
+    if (!c) return guarded([&] { return unknown_handle(ObjectKind::camera, camera); });
+    c->direction = axis1;
+    c->right = axis2;
+    c->up = axis3;
+    return Status::success();
+}
+
+Status SceneHost::SetCameraFov(Handle camera, double degrees) noexcept {
+    Camera* c = find(scene_.cameras, ObjectKind::camera, camera);
+    if (!c) return guarded([&] { return unknown_handle(ObjectKind::camera, camera); });
+    c->fov_degrees = degrees;
+    return Status::success();
+}
+
+Status SceneHost::SetCameraRange(Handle camera, double distance) noexcept {
+    Camera* c = find(scene_.cameras, ObjectKind::camera, camera);
+    if (!c) return guarded([&] { return unknown_handle(ObjectKind::camera, camera); });
+    c->near_range = distance;
+    return Status::success();
+}
+
+Status SceneHost::SetCameraMode(Handle camera, std::int32_t mode) noexcept {
+    Camera* c = find(scene_.cameras, ObjectKind::camera, camera);
+    if (!c) return guarded([&] { return unknown_handle(ObjectKind::camera, camera); });
+    c->mode = mode;
+    return Status::success();
+}
+
+Status SceneHost::CreateLight(const std::string& name, const std::array<double, 3>& position,
+                              Handle& light) noexcept {
+    return guarded([&] {
+        return add_object(scene_.lights, ObjectKind::light, Light{.name = name, .position = position}, light);
+    });
+}
+
+Status SceneHost::SetLightColor(Handle light, const std::array<std::uint8_t, 3>& rgb) noexcept {
+    Light* l = find(scene_.lights, ObjectKind::light, light);
+    if (!l) return guarded([&] { return unknown_handle(ObjectKind::light, light); });
+    l->color = rgb;
+    return Status::success();
+}
+
+Status SceneHost::SetLightIntensity(Handle light, double intensity) noexcept {
+    Light* l = find(scene_.lights, ObjectKind::light, light);
+    if (!l) return guarded([&] { return unknown_handle(ObjectKind::light, light); });
+    l->intensity = intensity;
+    return Status::success();
+}
+
+Status SceneHost::SetLightIntensity2(Handle light, double intensity) noexcept {
+    Light* l = find(scene_.lights, ObjectKind::light, light);
+    if (!l) return guarded([&] { return unknown_handle(ObjectKind::light, light); });
+    l->intensity2 = intensity;
+    return Status::success();
+}
+
+Status SceneHost::SetLightRange(Handle light, double distance) noexcept {
+    Light* l = find(scene_.lights, ObjectKind::light, light);
+    if (!l) return guarded([&] { return unknown_handle(ObjectKind::light, light); });
+    l->range = distance;
+    l->has_range = true;
+    return Status::success();
+}
+
+Status SceneHost::CreateTrack(const std::string& name, tessavo::VBool cyclic,
+                              const std::vector<double>& points, std::int32_t count, Handle& track) noexcept {
+    return guarded([&] {
+        track = 0;
+        if (count < 0)
+            return host_failure(HostError::invalid_argument, "track point count " + std::to_string(count));
+        const std::size_t values = std::size_t{3} * static_cast<std::size_t>(count);
+        if (points.size() < values)
+            return host_failure(HostError::invalid_argument, "track of " + std::to_string(count) +
+                                                                 " points needs " + std::to_string(values) +
+                                                                 " coordinates, got " +
+                                                                 std::to_string(points.size()));
+        Track object{name, cyclic != tessavo::kFalse,
+                     std::vector<double>(points.begin(), points.begin() + values)};
+        return add_object(scene_.tracks, ObjectKind::track, std::move(object), track);
+    });
+}
+
+Status SceneHost::AddCameraToWorld(Handle camera) noexcept {
+    Camera* c = find(scene_.cameras, ObjectKind::camera, camera);
+    if (!c) return guarded([&] { return unknown_handle(ObjectKind::camera, camera); });
+    c->in_world = true;
+    return Status::success();
+}
+
+Status SceneHost::AddLightToWorld(Handle light) noexcept {
+    Light* l = find(scene_.lights, ObjectKind::light, light);
+    if (!l) return guarded([&] { return unknown_handle(ObjectKind::light, light); });
+    l->in_world = true;
+    return Status::success();
+}
+
+Status SceneHost::AddTrackToWorld(Handle track) noexcept {
+    Track* t = find(scene_.tracks, ObjectKind::track, track);
+    if (!t) return guarded([&] { return unknown_handle(ObjectKind::track, track); });
+    t->in_world = true;
+    return Status::success();
+}
+
+// ---- Groups ----
+
+Status SceneHost::CreateGroup(const std::string& name, Handle& group) noexcept {
+    return guarded([&] {
+        Status status = add_object(scene_.groups, ObjectKind::group, Group{.name = name}, group);
+        if (status.ok()) child_counts_.push_back(0);
+        return status;
+    });
+}
+
+Status SceneHost::SetGroupParent(Handle group, Handle parent) noexcept {
+    return guarded([&] {
+        const auto child = handle_index(group, ObjectKind::group, scene_.groups.size());
+        if (!child) return unknown_handle(ObjectKind::group, group);
+        std::uint32_t new_parent = kNoIndex;
+        if (parent != 0) {
+            const auto index = handle_index(parent, ObjectKind::group, scene_.groups.size());
+            if (!index) return unknown_handle(ObjectKind::group, parent);
+            new_parent = *index;
+            // Only a group that has children can become its own ancestor; a new group (the usual
+            // case) needs no walk up the tree.
+            bool cycle = new_parent == *child;
+            for (std::uint32_t up = new_parent; !cycle && child_counts_[*child] > 0 && up != kNoIndex;
+                 up = scene_.groups[up].parent)
+                cycle = up == *child;
+            if (cycle)
+                return host_failure(HostError::parent_cycle,
+                                    "group " + std::to_string(group) + " under " + std::to_string(parent));
+        }
+        Group& g = scene_.groups[*child];
+        if (g.parent != kNoIndex) --child_counts_[g.parent];
+        g.parent = new_parent;
+        if (new_parent != kNoIndex) ++child_counts_[new_parent];
+        return Status::success();
+    });
+}
+
+Status SceneHost::SetGroupMatrix(Handle group, const std::array<double, 16>& matrix) noexcept {
+    Group* g = find(scene_.groups, ObjectKind::group, group);
+    if (!g) return guarded([&] { return unknown_handle(ObjectKind::group, group); });
+    g->matrix = matrix;
+    g->has_matrix = true;
+    return Status::success();
+}
+
+Status SceneHost::AddGroupToWorld(Handle group, std::int32_t flag) noexcept {
+    Group* g = find(scene_.groups, ObjectKind::group, group);
+    if (!g) return guarded([&] { return unknown_handle(ObjectKind::group, group); });
+    g->in_world = true;
+    g->world_flag = flag;
+    return Status::success();
+}
+
+// ---- Polygons ----
+
+Status SceneHost::CreatePolygon(Handle& polygon) noexcept {
+    return guarded([&] { return add_object(scene_.polygons, ObjectKind::polygon, Polygon{}, polygon); });
+}
+
+Status SceneHost::AddPolygonVertex(Handle polygon, const std::array<double, 6>& data,
+                                   Handle& vertex) noexcept {
+    return guarded([&] {
+        vertex = 0;
+        const auto index = handle_index(polygon, ObjectKind::polygon, scene_.polygons.size());
+        if (!index) return unknown_handle(ObjectKind::polygon, polygon);
+        Polygon& p = scene_.polygons[*index];
+        if (p.closed) return host_failure(HostError::polygon_closed, "polygon " + std::to_string(polygon));
+        Corner corner;
+        corner.position = {to_float(data[0]), to_float(data[1]), to_float(data[2])};
+        corner.uv = {to_float(data[3]), to_float(data[4])};
+        corner.polygon = *index;
+        Status status = add_object(scene_.corners, ObjectKind::vertex, corner, vertex);
+        if (!status.ok()) return status;
+        const auto added = static_cast<std::uint32_t>(scene_.corners.size() - 1);
+        if (p.last_corner == kNoIndex)
+            p.first_corner = added;
+        else
+            scene_.corners[p.last_corner].next = added;
+        p.last_corner = added;
+        ++p.corner_count;
+        return Status::success();
+    });
+}
+
+Status SceneHost::SetVertexNormal(Handle vertex, const std::array<double, 3>& normal) noexcept {
+    Corner* corner = find(scene_.corners, ObjectKind::vertex, vertex);
+    if (!corner) return guarded([&] { return unknown_handle(ObjectKind::vertex, vertex); });
+    corner->normal = to_floats(normal);
+    corner->flags |= kCornerHasNormal;
+    return Status::success();
+}
+
+Status SceneHost::corner_of(Handle vertex, Handle polygon, Corner*& corner) {
+    corner = find(scene_.corners, ObjectKind::vertex, vertex);
+    if (!corner) return unknown_handle(ObjectKind::vertex, vertex);
+    const auto index = handle_index(polygon, ObjectKind::polygon, scene_.polygons.size());
+    if (!index) return unknown_handle(ObjectKind::polygon, polygon);
+    if (corner->polygon != *index)
+        return host_failure(
+            HostError::invalid_argument,
+            "vertex " + std::to_string(vertex) + " is not a corner of polygon " + std::to_string(polygon));
+    return Status::success();
+}
+
+Status SceneHost::SetPolygonVertexColor(Handle vertex, Handle polygon,
+                                        const std::array<std::uint8_t, 3>& rgb) noexcept {
+    return guarded([&] {
+        Corner* corner = nullptr;
+        Status status = corner_of(vertex, polygon, corner);
+        if (!status.ok()) return status;
+        corner->color = rgb;
+        corner->flags |= kCornerHasColor;
+        return status;
+    });
+}
+
+Status SceneHost::SetPolygonVertexUV2(Handle vertex, Handle polygon,
+                                      const std::array<double, 2>& uv) noexcept {
+    return guarded([&] {
+        Corner* corner = nullptr;
+        Status status = corner_of(vertex, polygon, corner);
+        if (!status.ok()) return status;
+        corner->uv2 = {to_float(uv[0]), to_float(uv[1])};
+        corner->flags |= kCornerHasUv2;
+        return status;
+    });
+}
+
+Status SceneHost::SetPolygonColor(Handle polygon, std::int32_t red, std::int32_t green,
+                                  std::int32_t blue) noexcept {
+    Polygon* p = find(scene_.polygons, ObjectKind::polygon, polygon);
+    if (!p) return guarded([&] { return unknown_handle(ObjectKind::polygon, polygon); });
+    p->color = {red, green, blue};
+    p->has_color = true;
+    return Status::success();
+}
+
+Status SceneHost::set_bitmap(Handle polygon, Handle bitmap, bool second) {
+    Polygon* p = find(scene_.polygons, ObjectKind::polygon, polygon);
+    if (!p) return unknown_handle(ObjectKind::polygon, polygon);
+    std::uint32_t index = kNoIndex;  // handle 0: no bitmap
+    if (bitmap != 0) {
+        const auto known = handle_index(bitmap, ObjectKind::bitmap, scene_.bitmaps.size());
+        if (!known) return unknown_handle(ObjectKind::bitmap, bitmap);
+        index = *known;
+    }
+    (second ? p->bitmap2 : p->bitmap) = index;
+    return Status::success();
+}
+
+Status SceneHost::SetPolygonBitmap(Handle polygon, Handle bitmap) noexcept {
+    return guarded([&] { return set_bitmap(polygon, bitmap, false); });
+}
+
+Status SceneHost::SetPolygonBitmap2(Handle polygon, Handle bitmap) noexcept {
+    return guarded([&] { return set_bitmap(polygon, bitmap, true); });
+}
+
+Status SceneHost::ClosePolygon(Handle polygon) noexcept {
+    Polygon* p = find(scene_.polygons, ObjectKind::polygon, polygon);
+    if (!p) return guarded([&] { return unknown_handle(ObjectKind::polygon, polygon); });
+    p->closed = true;
+    return Status::success();
+}
+
+Status SceneHost::AddPolygonToGroup(Handle polygon, Handle group) noexcept {
+    return guarded([&] {
+        Polygon* p = find(scene_.polygons, ObjectKind::polygon, polygon);
+        if (!p) return unknown_handle(ObjectKind::polygon, polygon);
+        const auto index = handle_index(group, ObjectKind::group, scene_.groups.size());
+        if (!index) return unknown_handle(ObjectKind::group, group);
+        if (p->group == *index) return Status::success();
+        // A polygon belongs to one group: adding it elsewhere moves it.
+        if (p->group != kNoIndex) --scene_.groups[p->group].polygon_count;
+        p->group = *index;
+        ++scene_.groups[*index].polygon_count;
+        return Status::success();
+    });
+}
+
+}  // namespace kzv::host

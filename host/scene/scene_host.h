@@ -1,0 +1,168 @@
+// SceneHost: the reference host's application object. It performs every scene operation that a
+// plug-in asks for on an in-memory Scene, keeps the plug-in's messages and error reports for the
+// command line to print, and forwards progress to an optional observer.
+//
+// Thread use: one thread at a time (the plug-in calls synchronously on the host's thread).
+// Ownership: reference counted; create() returns the first reference.
+// Statuses: every operation answers success, or a failure with a HostError number, a description
+// and the source kHostSource: unknown handle (also a handle of another kind), invalid argument,
+// closed polygon, parent cycle, too many objects, out of memory.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "host/bitmaps/image_file.h"
+#include "host/bitmaps/texture_path.h"
+#include "host/scene/handles.h"
+#include "host/scene/scene.h"
+#include "tessavo/host_scene.h"
+
+namespace kzv::host {
+
+struct HostOptions {
+    std::int32_t lcid = 1033;
+    // Folder of the scene file being imported; textures are looked up and kept inside it.
+    std::filesystem::path scene_folder;
+    bool allow_outside_textures = false;
+    ImageLimits image_limits{};
+};
+
+struct PluginMessage {
+    std::string text;
+    std::int32_t kind = 0;  // tessavo::kMessageError or tessavo::kMessageNotice
+};
+
+struct ErrorReport {
+    std::int32_t number = 0;
+    std::string description;
+    std::string source;
+};
+
+struct ProgressState {
+    bool visible = false;
+    std::int32_t maximum = 0;
+    std::int32_t value = 0;
+};
+
+// Optional callbacks, called synchronously inside the plug-in's call. Exceptions they throw are
+// swallowed: a failing display must not fail the import.
+struct HostObserver {
+    std::function<void(const PluginMessage&)> on_message;
+    std::function<void(const ErrorReport&)> on_error;
+    std::function<void(const std::string&)> on_warning;  // the host's own notices
+    std::function<void(const ProgressState&)> on_progress;
+};
+
+class SceneHost final : public tessavo::IHostApplication {
+  public:
+    static tessavo::Ref<SceneHost> create(HostOptions options = {}, HostObserver observer = {});
+
+    SceneHost(const SceneHost&) = delete;
+    SceneHost& operator=(const SceneHost&) = delete;
+
+    const Scene& scene() const noexcept { return scene_; }
+    const std::vector<PluginMessage>& messages() const noexcept { return messages_; }
+    const std::vector<ErrorReport>& error_reports() const noexcept { return error_reports_; }
+    // The host's own notices (textures not found, refused or unreadable), one per file.
+    const std::vector<std::string>& warnings() const noexcept { return warnings_; }
+    const ProgressState& progress() const noexcept { return progress_; }
+    std::uint32_t attach_count() const noexcept { return attach_count_; }
+    void set_observer(HostObserver observer) { observer_ = std::move(observer); }
+
+    // IObject
+    std::uint32_t AddRef() noexcept override;
+    std::uint32_t Release() noexcept override;
+
+    // IHostApplication
+    tessavo::Status Attached() noexcept override;
+
+    // IHostScene
+    tessavo::Status GetHostLCID(std::int32_t& lcid) noexcept override;
+    tessavo::Status ReportMessage(const std::string& text, std::int32_t& kind) noexcept override;
+    tessavo::Status ReportError(std::int32_t number, const std::string& description,
+                                const std::string& source) noexcept override;
+    tessavo::Status ShowProgress(tessavo::VBool show) noexcept override;
+    tessavo::Status SetProgressMax(std::int32_t count) noexcept override;
+    tessavo::Status SetProgressValue(std::int32_t count) noexcept override;
+    tessavo::Status LoadBitmap(const std::string& path, tessavo::VBool flag,
+                               tessavo::Handle& bitmap) noexcept override;
+
+    tessavo::Status CreateCamera(const std::string& name, tessavo::Handle& camera) noexcept override;
+    tessavo::Status SetCameraPosition(tessavo::Handle camera, double x, double y, double z) noexcept override;
+    tessavo::Status SetCameraAxes(tessavo::Handle camera, const std::array<double, 3>& axis1,
+                                  const std::array<double, 3>& axis2,
+                                  const std::array<double, 3>& axis3) noexcept override;
+    tessavo::Status SetCameraFov(tessavo::Handle camera, double degrees) noexcept override;
+    tessavo::Status SetCameraRange(tessavo::Handle camera, double distance) noexcept override;
+    tessavo::Status SetCameraMode(tessavo::Handle camera, std::int32_t mode) noexcept override;
+
+    tessavo::Status CreateLight(const std::string& name, const std::array<double, 3>& position,
+                                tessavo::Handle& light) noexcept override;
+    tessavo::Status SetLightColor(tessavo::Handle light,
+                                  const std::array<std::uint8_t, 3>& rgb) noexcept override;
+    tessavo::Status SetLightIntensity(tessavo::Handle light, double intensity) noexcept override;
+    tessavo::Status SetLightIntensity2(tessavo::Handle light, double intensity) noexcept override;
+    tessavo::Status SetLightRange(tessavo::Handle light, double distance) noexcept override;
+
+    tessavo::Status CreateTrack(const std::string& name, tessavo::VBool cyclic,
+                                const std::vector<double>& points, std::int32_t count,
+                                tessavo::Handle& track) noexcept override;
+
+    tessavo::Status AddCameraToWorld(tessavo::Handle camera) noexcept override;
+    tessavo::Status AddLightToWorld(tessavo::Handle light) noexcept override;
+    tessavo::Status AddTrackToWorld(tessavo::Handle track) noexcept override;
+
+    tessavo::Status CreateGroup(const std::string& name, tessavo::Handle& group) noexcept override;
+    tessavo::Status SetGroupParent(tessavo::Handle group, tessavo::Handle parent) noexcept override;
+    tessavo::Status SetGroupMatrix(tessavo::Handle group,
+                                   const std::array<double, 16>& matrix) noexcept override;
+    tessavo::Status AddGroupToWorld(tessavo::Handle group, std::int32_t flag) noexcept override;
+
+    tessavo::Status CreatePolygon(tessavo::Handle& polygon) noexcept override;
+    tessavo::Status AddPolygonVertex(tessavo::Handle polygon, const std::array<double, 6>& data,
+                                     tessavo::Handle& vertex) noexcept override;
+    tessavo::Status SetVertexNormal(tessavo::Handle vertex,
+                                    const std::array<double, 3>& normal) noexcept override;
+    tessavo::Status SetPolygonVertexColor(tessavo::Handle vertex, tessavo::Handle polygon,
+                                          const std::array<std::uint8_t, 3>& rgb) noexcept override;
+    tessavo::Status SetPolygonVertexUV2(tessavo::Handle vertex, tessavo::Handle polygon,
+                                        const std::array<double, 2>& uv) noexcept override;
+    tessavo::Status SetPolygonColor(tessavo::Handle polygon, std::int32_t red, std::int32_t green,
+                                    std::int32_t blue) noexcept override;
+    tessavo::Status SetPolygonBitmap(tessavo::Handle polygon, tessavo::Handle bitmap) noexcept override;
+    tessavo::Status SetPolygonBitmap2(tessavo::Handle polygon, tessavo::Handle bitmap) noexcept override;
+    tessavo::Status ClosePolygon(tessavo::Handle polygon) noexcept override;
+    tessavo::Status AddPolygonToGroup(tessavo::Handle polygon, tessavo::Handle group) noexcept override;
+
+  private:
+    SceneHost(HostOptions options, HostObserver observer);
+    ~SceneHost() = default;
+
+    void warn(std::string text);
+    void notify_progress();
+    std::uint32_t load_bitmap(const std::string& path);
+    tessavo::Status set_bitmap(tessavo::Handle polygon, tessavo::Handle bitmap, bool second);
+    tessavo::Status corner_of(tessavo::Handle vertex, tessavo::Handle polygon, Corner*& corner);
+
+    std::atomic<std::uint32_t> references_{1};
+    HostOptions options_;
+    HostObserver observer_;
+    Scene scene_;
+    std::vector<std::uint32_t> child_counts_;  // per group, to make most cycle checks O(1)
+    std::unordered_map<std::string, std::uint32_t> bitmap_by_file_;
+    std::set<std::string> warned_paths_;
+    std::vector<PluginMessage> messages_;
+    std::vector<ErrorReport> error_reports_;
+    std::vector<std::string> warnings_;
+    ProgressState progress_;
+    std::uint32_t attach_count_ = 0;
+};
+
+}  // namespace kzv::host
