@@ -343,10 +343,13 @@ class DocumentBuilder {
         return primitive;
     }
 
-    // One mesh with a primitive per material, or -1 when no polygon could be written.
+    // One mesh with a primitive per material, in the order the materials first appear, or -1
+    // when no polygon could be written.
     int add_mesh(const Group& group, std::span<const std::uint32_t> polygons,
                  const MeshTransform& transform) {
-        std::vector<std::pair<MaterialKey, std::uint32_t>> keyed;
+        std::vector<MaterialKey> keys;
+        std::map<MaterialKey, std::uint32_t> ordinal;
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> keyed;  // material ordinal, polygon
         keyed.reserve(polygons.size());
         for (std::uint32_t index : polygons) {
             const Polygon& polygon = scene_.polygons[index];
@@ -354,7 +357,10 @@ class DocumentBuilder {
                 repairs_.note(Repair::short_polygon);
                 continue;
             }
-            keyed.emplace_back(material_key(polygon), index);
+            const MaterialKey key = material_key(polygon);
+            const auto [entry, added] = ordinal.emplace(key, static_cast<std::uint32_t>(keys.size()));
+            if (added) keys.push_back(key);
+            keyed.emplace_back(entry->second, index);
         }
         std::stable_sort(keyed.begin(), keyed.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -366,7 +372,7 @@ class DocumentBuilder {
             run.clear();
             while (end < keyed.size() && keyed[end].first == keyed[begin].first)
                 run.push_back(keyed[end++].second);
-            if (auto primitive = build_primitive(run, keyed[begin].first, transform))
+            if (auto primitive = build_primitive(run, keys[keyed[begin].first], transform))
                 mesh.primitives.push_back(std::move(*primitive));
             begin = end;
         }

@@ -29,7 +29,7 @@ namespace kzv::host {
 struct HostOptions {
     std::int32_t lcid = 1033;
     // Folder of the scene file being imported; textures are looked up and kept inside it.
-    std::filesystem::path scene_folder;
+    std::filesystem::path scene_folder{};
     bool allow_outside_textures = false;
     ImageLimits image_limits{};
 };

@@ -62,16 +62,17 @@ inline tessavo::Handle add_triangle(tessavo::IHostScene& host, tessavo::Handle g
     return polygon;
 }
 
-// A triangle in the z = 0 plane facing the editor's camera at -z: with corners 1, 2, 3 clockwise
-// seen from there, the received order 3, 2, 1 is the editor's front face.
+// A triangle in the z = 0 plane whose front faces the editor's camera at -z (normal 0, 0, -1).
+// The editor's front faces are clockwise as it receives them (left-handed, clockwise front
+// faces), so corners 1, 2, 3 of the file run counter-clockwise and the received 3, 2, 1 clockwise.
 inline TriangleSpec facing_triangle(double offset = 0) {
     TriangleSpec t;
     t.corners[0].position = {offset + 0, 1, 0};
-    t.corners[1].position = {offset + 1, -1, 0};
-    t.corners[2].position = {offset - 1, -1, 0};
+    t.corners[1].position = {offset - 1, -1, 0};
+    t.corners[2].position = {offset + 1, -1, 0};
     t.corners[0].uv = {0.5, 0};
-    t.corners[1].uv = {1, 1};
-    t.corners[2].uv = {0, 1};
+    t.corners[1].uv = {0, 1};
+    t.corners[2].uv = {1, 1};
     return t;
 }
 
