@@ -4,20 +4,20 @@
 
 namespace imp_kzv {
 
-using record_io::ListSpec;
+using record_io::ListInfo;
 using record_io::ReadRecordList;
 
 void meshGeom::Read(SceneReader& file) {
     record_io::GuardMemory(file, "mesh geometry", kSource, [&] {
         ReadVertices(file);
-        ReadRecordList(file, TexCoordsList, ListSpec{"texture coordinate", p3dPt2D::kEncodedSize, kSource},
+        ReadRecordList(file, TexCoordsList, ListInfo{"texture coordinate", p3dPt2D::kEncodedSize, kSource},
                        [&](p3dPt2D& tc) { tc.Read(file, "texture coordinate"); });
         ReadRecordList(file, TexCoords2list,
-                       ListSpec{"second texture coordinate", p3dPt2D::kEncodedSize, kSource},
+                       ListInfo{"second texture coordinate", p3dPt2D::kEncodedSize, kSource},
                        [&](p3dPt2D& tc) { tc.Read(file, "second texture coordinate"); });
-        ReadRecordList(file, TriList, ListSpec{"triangle", p3dTri::kEncodedSize, kSource},
+        ReadRecordList(file, TriList, ListInfo{"triangle", p3dTri::kEncodedSize, kSource},
                        [&](p3dTri& tri) { tri.Read(file); });
-        ReadRecordList(file, ColorList, ListSpec{"vertex colour", p3dPt3D::kEncodedSize, kSource},
+        ReadRecordList(file, ColorList, ListInfo{"vertex colour", p3dPt3D::kEncodedSize, kSource},
                        [&](p3dPt3D& colour) { colour.Read(file, "vertex colour"); });
     });
 }

@@ -8,7 +8,7 @@ namespace imp_kzv {
 void p3dTrack::Read(SceneReader& file) {
     record_io::GuardMemory(file, "track", kSource, [&] {
         name = ReadString(file, "track name");
-        const record_io::ListSpec spec{"track point", p3dPt3D::kEncodedSize, kSource};
+        const record_io::ListInfo info{"track point", p3dPt3D::kEncodedSize, kSource};
         const std::uint64_t at = file.offset();
         const std::int32_t count = file.read_int32("track point count", kSource);
         // Unlike every other list, a track's point list has no empty form: 0 is as invalid as -1.
@@ -16,7 +16,7 @@ void p3dTrack::Read(SceneReader& file) {
             record_io::RaiseInvalidSize("track point count", count, at,
                                         "is less than 1: a track needs at least one point", kSource);
         }
-        record_io::CheckCountFits(file, count, at, spec);
+        record_io::CheckCountFits(file, count, at, info);
         record_io::ReadRecords(PointList, count, [&](p3dPt3D& point) { point.Read(file, "track point"); });
         cyclic = ReadBoolean(file, "track cyclic flag");
     });

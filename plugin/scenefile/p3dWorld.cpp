@@ -7,13 +7,13 @@ namespace imp_kzv {
 
 namespace {
 
-using record_io::ListSpec;
+using record_io::ListInfo;
 using record_io::ReadRecordList;
 
 // Reads a counted list of records that read themselves with Read(file).
 template <class T>
-void ReadWorldList(SceneReader& file, std::vector<std::shared_ptr<T>>& list, const ListSpec& spec) {
-    ReadRecordList(file, list, spec, [&](T& record) { record.Read(file); });
+void ReadWorldList(SceneReader& file, std::vector<std::shared_ptr<T>>& list, const ListInfo& info) {
+    ReadRecordList(file, list, info, [&](T& record) { record.Read(file); });
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ inline constexpr std::size_t kLightMinBytes = 4 + 2 * kPoint3Bytes + 12 + 4;
 inline constexpr std::size_t kTrackMinBytes = 4 + 4 + kPoint3Bytes + 1;
 
 // What a counted list holds, for the checks and the descriptions of their failures.
-struct ListSpec {
+struct ListInfo {
     std::string_view item;  // e.g. "vertex": descriptions speak of "the vertex count"
     std::size_t min_item_bytes;
     std::string_view source;  // the record class that reads the list
@@ -44,13 +44,13 @@ struct ListSpec {
                                    std::string_view reason, std::string_view source);
 
 // Fails with number 62 when `count` items of the list cannot fit in the rest of the file.
-void CheckCountFits(const SceneReader& file, std::int32_t count, std::uint64_t at, const ListSpec& spec);
+void CheckCountFits(const SceneReader& file, std::int32_t count, std::uint64_t at, const ListInfo& info);
 
 // Reads a list count: fails for a negative one and for one the rest of the file cannot hold.
-std::int32_t ReadListCount(SceneReader& file, const ListSpec& spec);
+std::int32_t ReadListCount(SceneReader& file, const ListInfo& info);
 
 // A counted list of int32 (a count of 0 leaves the list empty).
-void ReadInt32List(SceneReader& file, std::vector<std::int32_t>& list, const ListSpec& spec);
+void ReadInt32List(SceneReader& file, std::vector<std::int32_t>& list, const ListInfo& info);
 
 // Twelve singles, row by row.
 TransMatrix ReadTransMatrix(SceneReader& file, std::string_view what, std::string_view source);
@@ -72,10 +72,10 @@ void ReadRecords(std::vector<std::shared_ptr<T>>& list, std::int32_t count, Read
 
 // A counted list of records (p3dMaterial, p3dVert, ...), each read by `read_item(T&)`.
 template <class T, class ReadItem>
-void ReadRecordList(SceneReader& file, std::vector<std::shared_ptr<T>>& list, const ListSpec& spec,
+void ReadRecordList(SceneReader& file, std::vector<std::shared_ptr<T>>& list, const ListInfo& info,
                     ReadItem&& read_item) {
     list.clear();
-    ReadRecords(list, ReadListCount(file, spec), read_item);
+    ReadRecords(list, ReadListCount(file, info), read_item);
 }
 
 // Number 7: an allocation for the <record> that starts at byte <at> failed.
