@@ -25,8 +25,8 @@ class IHostSceneInterface : public IObject, public IHostScene {
     static constexpr char kInterfaceId[] = "{1D6A787B-A082-4C0D-96B0-FBB4B40530FD}";
 
     // Binds the object to host: keeps a counted reference to it (releasing an earlier host) and
-    // calls host->Attached(). Fails with kErrInvalidArgument for a null host; when Attached() fails,
-    // returns its status and the object is left unattached.
+    // calls host->Attached(). A null host fails with kErrInvalidArgument and changes nothing; when
+    // Attached() fails, its status is returned and the object is left unattached.
     virtual Status AttachHost(IHostApplication*& host) noexcept = 0;
 
   protected:
