@@ -141,6 +141,8 @@ TextureLookup resolve_texture_path(std::string_view requested, const TexturePoli
     std::string text(requested);
     std::replace(text.begin(), text.end(), '\\', '/');
     if (text.empty()) return missing("empty path");
+    // The system would cut the path at a NUL and open another file than the one checked here.
+    if (text.find('\0') != std::string::npos) return missing("NUL character in path");
     if (policy.scene_folder.empty()) {
         if (policy.allow_outside) return resolve_unconfined(text);
         return refused("no scene folder to keep textures in");

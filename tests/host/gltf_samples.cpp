@@ -108,6 +108,22 @@ tessavo::Ref<SceneHost> odd_scene() {
     add_triangle(*host, flat, facing_triangle());
     check(host->SetGroupMatrix(flat, {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}), "SetGroupMatrix");
 
+    // Finite values beyond single precision, which glTF readers hold as floats.
+    const tessavo::Handle vast = add_group(*host, "Vast", root);
+    add_triangle(*host, vast, facing_triangle());
+    check(host->SetGroupMatrix(vast, {1e200, 0, 0, 0, 0, 1e-200, 0, 0, 0, 0, 1, 0, 1e300, 0, 0, 1}),
+          "SetGroupMatrix");
+    tessavo::Handle far_camera = 0;
+    check(host->CreateCamera("Far camera", far_camera), "CreateCamera");
+    check(host->SetCameraFov(far_camera, 1e300), "SetCameraFov");
+    check(host->SetCameraRange(far_camera, 1e300), "SetCameraRange");
+    check(host->AddCameraToWorld(far_camera), "AddCameraToWorld");
+    tessavo::Handle bright = 0;
+    check(host->CreateLight("Bright", {0, 0, 0}, bright), "CreateLight");
+    check(host->SetLightIntensity(bright, 1e300), "SetLightIntensity");
+    check(host->SetLightRange(bright, 1e300), "SetLightRange");
+    check(host->AddLightToWorld(bright), "AddLightToWorld");
+
     tessavo::Handle camera = 0;
     check(host->CreateCamera("Odd camera", camera), "CreateCamera");
     check(host->SetCameraAxes(camera, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}), "SetCameraAxes");

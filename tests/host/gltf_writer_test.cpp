@@ -294,6 +294,35 @@ TEST_F(GltfWriter, CamerasLightsAndTracks) {
     EXPECT_EQ(points, (std::vector<float>{0, 0, 0, 0, 0, -4}));
 }
 
+// Polygons of more than three corners become fans of triangles; fewer than three are left out.
+TEST_F(GltfWriter, PolygonsBecomeTriangleFans) {
+    const Handle root = add_group(*host_, "Root", 0);
+    for (int corners : {4, 2}) {
+        Handle polygon = 0, vertex = 0;
+        check(host_->CreatePolygon(polygon), "CreatePolygon");
+        for (int k = 0; k < corners; ++k) {
+            const double angle = -k * std::acos(-1.0) / 2;  // clockwise, seen from -z
+            check(host_->AddPolygonVertex(polygon, {std::cos(angle), std::sin(angle), 0, 0, 0, 100}, vertex),
+                  "AddPolygonVertex");
+            check(host_->SetVertexNormal(vertex, {0, 0, -1}), "SetVertexNormal");
+        }
+        check(host_->ClosePolygon(polygon), "ClosePolygon");
+        check(host_->AddPolygonToGroup(polygon, root), "AddPolygonToGroup");
+    }
+    check(host_->AddGroupToWorld(root, 0), "AddGroupToWorld");
+    const tinygltf::Model model = round_trip();
+    EXPECT_TRUE(warned("fewer than 3 corners left out (1)"));
+    const auto positions =
+        accessor_values<float>(model, model.meshes.at(0).primitives.at(0).attributes.at("POSITION"));
+    ASSERT_EQ(positions.size(), 18u);
+    for (std::size_t t = 0; t < 2; ++t) {
+        const Vec3 a = vec(positions, 3 * t), b = vec(positions, 3 * t + 1), c = vec(positions, 3 * t + 2);
+        const Vec3 face =
+            gltf::cross({b[0] - a[0], b[1] - a[1], b[2] - a[2]}, {c[0] - a[0], c[1] - a[1], c[2] - a[2]});
+        EXPECT_GT(face[2], 0) << t;  // facing +z, where the mirrored normals point
+    }
+}
+
 struct RepairCase {
     const char* name;
     std::function<void(SceneHost&, Handle group)> build;

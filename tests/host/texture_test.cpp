@@ -61,6 +61,7 @@ TEST_F(TextureFolder, ResolvesWindowsNamesAndKeepsThemInTheSceneFolder) {
         {"link.png", false, TextureVerdict::refused, ""},
         {"link.png", true, TextureVerdict::found, "scenes/Bitmaps/link.png"},
         {"", false, TextureVerdict::missing, ""},
+        {std::string("Wood.PNG\0junk", 13), false, TextureVerdict::missing, ""},
     };
     for (const Case& c : cases) {
         const TextureLookup lookup =
