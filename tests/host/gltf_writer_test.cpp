@@ -25,9 +25,8 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 class GltfWriter : public ::testing::Test {
   protected:
     void SetUp() override {
-        folder_ =
-            fs::temp_directory_path() /
-            ("kzv-host-gltf-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        folder_ = unique_temp_path(std::string("kzv-host-gltf-") +
+                                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(folder_);
         fs::create_directories(folder_);
     }

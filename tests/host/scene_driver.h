@@ -1,6 +1,8 @@
 // Drives a host through IHostScene the way the plug-in does, for tests and sample scenes.
 #pragma once
 
+#include <unistd.h>
+
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -78,6 +80,11 @@ inline TriangleSpec facing_triangle(double offset = 0) {
 
 inline std::array<double, 16> translation(double x, double y, double z) {
     return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, y, z, 1};
+}
+
+// A path in the temporary folder that no other test process uses at the same time.
+inline std::filesystem::path unique_temp_path(const std::string& name) {
+    return std::filesystem::temp_directory_path() / (name + "-" + std::to_string(::getpid()));
 }
 
 // Writes a small image file of the given format ("png", "bmp", "jpg", "tga").

@@ -109,7 +109,7 @@ TEST_F(TextureFolder, LoadsEachFileOnceAndWarnsOncePerFile) {
 
 // PNG and JPEG bytes are embedded as they are; other formats become PNG with the same pixels.
 TEST(ImageFile, KeepsPngAndJpegAndReencodesTheRest) {
-    const fs::path folder = fs::temp_directory_path() / "kzv-host-image-formats";
+    const fs::path folder = unique_temp_path("kzv-host-image-formats");
     for (const std::string format : {"png", "jpg", "bmp", "tga"}) {
         const fs::path file = folder / ("image." + format);
         write_test_image(file, format, 5, 3);
@@ -139,14 +139,14 @@ TEST(ImageFile, KeepsPngAndJpegAndReencodesTheRest) {
 }
 
 TEST(ImageFile, RefusesImagesBeyondTheLimits) {
-    const fs::path file = fs::temp_directory_path() / "kzv-host-limits.png";
+    const fs::path file = unique_temp_path("kzv-host-limits") / "image.png";
     write_test_image(file, "png", 64, 64);
     EXPECT_FALSE(load_image_file(file, {.max_file_bytes = 10, .max_pixels = 1 << 20}).image);
     EXPECT_FALSE(load_image_file(file, {.max_file_bytes = 1 << 20, .max_pixels = 100}).image);
     EXPECT_TRUE(load_image_file(file).image);
     const std::vector<std::uint8_t> truncated = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0};
     EXPECT_FALSE(prepare_image(truncated).image);
-    fs::remove(file);
+    fs::remove_all(file.parent_path());
 }
 
 }  // namespace
