@@ -176,17 +176,6 @@ Status clsPlugin::get_IPlug_CanExport(VBool& result) noexcept {
     return {};
 }
 
-// The import and export commands arrive with the import engine; until then both answer 0.
-Status clsPlugin::IPlug_Import(std::int32_t& result) noexcept {
-    result = 0;
-    return {};
-}
-
-Status clsPlugin::IPlug_Export(std::int32_t& result) noexcept {
-    result = 0;
-    return {};
-}
-
 Status clsPlugin::IPlug_GetToolbarObject(tessavo::IObject*& result) noexcept {
     result = nullptr;
     return {};

@@ -7,16 +7,20 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/plugin_error.h"
 #include "host/host_scene.h"
+#include "scenefile/p3dWorld.h"
 #include "shell/server.h"
 #include "tessavo/host_scene.h"
 #include "tessavo/object.h"
 #include "tessavo/plug.h"
 #include "tessavo/server.h"
+#include "tessavo/user_interface.h"
 
 namespace imp_kzv {
 
@@ -200,9 +204,46 @@ class clsPlugin final : public tessavo::RefCounted<tessavo::IPlug, _clsPlugin> {
     // source "Imp_KZV.clsPlugin").
     HostScene& Scene() noexcept { return scene_; }
 
-    // The import engine adds its private members here: DoImport, p3dGroupEnum and CreateStatePolygon,
-    // and the per-object state, in this order: the current world (the record tree of the last import)
-    // and the import progress counter.
+  public:
+    using MaterialList = std::vector<std::shared_ptr<p3dMaterial>>;
+    using GroupList = std::vector<std::shared_ptr<p3dGroup>>;
+    using VertexList = std::vector<std::shared_ptr<p3dVert>>;
+    using Point2List = std::vector<std::shared_ptr<p3dPt2D>>;
+    using Point3List = std::vector<std::shared_ptr<p3dPt3D>>;
+
+    // The record tree of the most recent import (null before the first); kept until the next one.
+    const std::shared_ptr<p3dWorld>& CurrentWorld() const noexcept { return current_world_; }
+
+  private:
+    // The import engine (plugin/import). DoImport reports its own failure to the host and answers
+    // false; the other two pass errors on to their caller with one more trace line.
+    bool DoImport(const std::string& fileName);
+    tessavo::Handle p3dGroupEnum(const p3dGroup& group, const tessavo::Handle& parentGroupHandle);
+    tessavo::Handle CreateStatePolygon(const p3dTri& tri, const VertexList& vertexList,
+                                       const Point2List& texCoordsList, const Point2List& texCoords2List,
+                                       const Point3List& colorList, const MultiMaterial* multiMat);
+
+    // Steps of DoImport.
+    void ImportCameras();
+    void ImportLights();
+    void ImportTracks();
+    void LoadMaterialBitmaps(const std::string& textureFolder);
+    void PostNotice(const char* text);
+    // Steps of p3dGroupEnum.
+    tessavo::Handle OpenGroupNode(const p3dGroup& group, tessavo::Handle parent);
+    void ImportMeshInstance(std::int32_t meshIndex, tessavo::Handle groupNode);
+    void CountWork(std::uint64_t units);
+    // Steps of CreateStatePolygon.
+    const p3dMaterial* SelectMaterial(const p3dTri& tri, const MultiMaterial* multiMat,
+                                      const MaterialList& materials) const;
+    void ApplyMaterial(tessavo::Handle polygon, const p3dMaterial& material);
+    // Shows a message box titled with the application title; a failure of the box is an error.
+    void ShowMessage(const std::string& text, tessavo::MessageIcon icon);
+
+    std::shared_ptr<p3dWorld> current_world_;
+    std::int32_t import_progress_counter_ = 0;
+    // Group nodes, mesh nodes and polygons created by the current import (bounded, see import_limits.h).
+    std::uint64_t import_work_done_ = 0;
 
     HostScene scene_{class_source(kClassName)};
     tessavo::LiveObject live_{ComponentLifetime()};
