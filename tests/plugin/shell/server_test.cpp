@@ -43,6 +43,23 @@ TEST(RecordObject, WrapsANewRecordAndKeepsTheComponentLoaded) {
     EXPECT_EQ(imp_kzv::CanUnloadComponent(), tessavo::kResultOk);
 }
 
+TEST(ComponentEntryPoints, EveryPublicClassIsCreatableThroughItsFactory) {
+    for (const auto& cls : imp_kzv::ComponentServer().classes) {
+        SCOPED_TRACE(cls.name);
+        void* object = nullptr;
+        ASSERT_EQ(imp_kzv::GetComponentClassObject(std::string(cls.class_id).c_str(),
+                                                   tessavo::IClassFactory::kInterfaceId, &object),
+                  tessavo::kResultOk);
+        auto* factory = static_cast<tessavo::IClassFactory*>(object);
+        void* instance = nullptr;
+        EXPECT_TRUE(factory->CreateInstance(tessavo::IObject::kInterfaceId, instance).ok());
+        ASSERT_NE(instance, nullptr);
+        static_cast<tessavo::IObject*>(instance)->Release();
+        factory->Release();
+    }
+    EXPECT_EQ(imp_kzv::CanUnloadComponent(), tessavo::kResultOk);
+}
+
 TEST(ComponentEntryPoints, RejectNullPointersAndUnknownClasses) {
     void* object = reinterpret_cast<void*>(1);
     EXPECT_EQ(imp_kzv::GetComponentClassObject(nullptr, tessavo::IClassFactory::kInterfaceId, &object),
