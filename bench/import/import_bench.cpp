@@ -1,0 +1,117 @@
+// The whole import (read the file, then every host call) into a host that does nothing: a grid of
+// about 1,000,000 triangles with normals, both texture-coordinate sets and colours, and group trees of
+// growing size, to show that the cost grows linearly with the scene.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <filesystem>
+#include <string>
+
+#include "null_host.h"
+#include "scenewriter/sample_scenes.h"
+#include "scenewriter/scene_writer.h"
+#include "shell/clsPlugin.h"
+#include "tessavo/user_interface.h"
+
+namespace {
+
+using namespace imp_kzv;
+
+class AnswerPath final : public tessavo::RefCounted<tessavo::IUserInterface> {
+  public:
+    explicit AnswerPath(std::string path) : path_(std::move(path)) {}
+    tessavo::Status OpenFileDialog(const std::string&, std::string& chosen) noexcept override {
+        chosen = path_;
+        return {};
+    }
+    tessavo::Status MessageBox(const std::string& text, tessavo::MessageIcon,
+                               const std::string&) noexcept override {
+        last_message = text;
+        return {};
+    }
+    std::string last_message;
+
+  private:
+    std::string path_;
+};
+
+std::string WriteTemp(const p3dWorld& world, const std::string& name) {
+    const auto path = (std::filesystem::temp_directory_path() / name).string();
+    scenewriter::WriteSceneFile(world, path);
+    return path;
+}
+
+// Imports path once per iteration into a fresh null host; counts polygons.
+void RunImports(benchmark::State& state, const std::string& path) {
+    auto ui = tessavo::MakeRef<AnswerPath>(path);
+    tessavo::ScopedUserInterface scoped(ui.get());
+    std::int64_t polygons = 0;
+    for (auto _ : state) {
+        auto host = tessavo::MakeRef<kzv_test::NullHost>();
+        tessavo::Ref<clsPlugin> plugin;
+        (void)clsPlugin::Create(plugin);
+        tessavo::IHostApplication* app = host.get();
+        (void)plugin->SetHost(app);
+        std::int32_t result = 0;
+        (void)plugin->Import(result);
+        if (ui->last_message != "Import Complete") state.SkipWithError("the import failed");
+        polygons += host->polygons;
+    }
+    state.counters["triangles/s"] =
+        benchmark::Counter(static_cast<double>(polygons), benchmark::Counter::kIsRate);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(std::filesystem::file_size(path)));
+}
+
+void BM_ImportGrid(benchmark::State& state) {
+    const auto columns = static_cast<std::int32_t>(state.range(0));
+    const std::string path = WriteTemp(*scenewriter::MakeGridWorld(columns, columns / 2),
+                                       "kzv_bench_import_" + std::to_string(columns) + ".KZV");
+    RunImports(state, path);
+    std::filesystem::remove(path);
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["peak_rss_MiB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+// 100 x 50 quads = 10,000 triangles; 1000 x 500 quads = 1,000,000 triangles.
+BENCHMARK(BM_ImportGrid)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+// A tree of n groups (each the child of group (i - 1) / 2) with one mesh instance each, all sharing
+// one small geometry: time per group must stay flat as n grows.
+void BM_ImportGroupTree(benchmark::State& state) {
+    const auto n = static_cast<std::int32_t>(state.range(0));
+    auto world = std::make_shared<p3dWorld>();
+    world->bkgColor = std::make_shared<p3dPt3D>();
+    world->Set_MeshGeomList({scenewriter::MakeGridWorld(1, 1)->View_MeshGeomList().front()});
+    std::vector<std::shared_ptr<p3dMesh>> meshes;
+    std::vector<std::shared_ptr<p3dGroup>> groups;
+    for (std::int32_t i = 0; i < n; ++i) {
+        auto mesh = std::make_shared<p3dMesh>();
+        mesh->name = "m" + std::to_string(i);
+        mesh->iMultiMat = -1;
+        meshes.push_back(mesh);
+        auto group = std::make_shared<p3dGroup>();
+        group->name = "g" + std::to_string(i);
+        group->pivot = std::make_shared<p3dPt3D>();
+        group->Set_iMeshList({i});
+        std::vector<std::int32_t> children;
+        for (std::int32_t c = 2 * i + 1; c <= 2 * i + 2 && c < n; ++c) children.push_back(c);
+        group->Set_iChildGroupList(children);
+        groups.push_back(group);
+    }
+    world->Set_MeshList(meshes);
+    world->Set_GroupList(groups);
+    const std::string path = WriteTemp(*world, "kzv_bench_tree_" + std::to_string(n) + ".KZV");
+    RunImports(state, path);
+    std::filesystem::remove(path);
+    state.SetComplexityN(n);
+}
+BENCHMARK(BM_ImportGroupTree)
+    ->RangeMultiplier(10)
+    ->Range(100, 100'000)
+    ->Complexity(benchmark::oN)
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
