@@ -1,7 +1,8 @@
 // Feeds arbitrary bytes through the whole import: the Import command of a plug-in object reads them
-// as a scene file and recreates the scene in a host that does nothing. Besides the sanitizers'
-// findings it traps when an import does not end cleanly: exactly one message box ("Import Complete"
-// or "Import Failed!"), the progress display hidden, and one error report exactly when it failed.
+// as a scene file and recreates the scene in the recording host, which also turns every call into a
+// call-log line. Besides the sanitizers' findings it traps when an import does not end cleanly:
+// exactly one message box ("Import Complete" or "Import Failed!"), the progress display hidden last,
+// and one error report exactly when it failed.
 #include <unistd.h>
 
 #include <cstdint>
@@ -10,30 +11,11 @@
 #include <string>
 
 #include "import/import_limits.h"
-#include "null_host.h"
+#include "recording_host.h"
 #include "shell/clsPlugin.h"
 #include "tessavo/user_interface.h"
 
 namespace {
-
-// Answers the dialog with the scene file of this run and remembers the message boxes.
-class FuzzUserInterface final : public tessavo::RefCounted<tessavo::IUserInterface> {
-  public:
-    std::string path;
-    std::string last_message;
-    int messages = 0;
-
-    tessavo::Status OpenFileDialog(const std::string&, std::string& chosen) noexcept override {
-        chosen = path;
-        return {};
-    }
-    tessavo::Status MessageBox(const std::string& text, tessavo::MessageIcon,
-                               const std::string&) noexcept override {
-        last_message = text;
-        ++messages;
-        return {};
-    }
-};
 
 // The scene file of this process's runs, removed when the process ends.
 struct SceneFile {
@@ -55,27 +37,28 @@ bool WriteFile(const std::string& path, const std::uint8_t* data, std::size_t si
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    // Shared subtrees may expand a small file into many nodes; keep each run short.
-    imp_kzv::import::set_work_limit(200'000);
+    // Shared subtrees may expand a small file into many nodes; keep each run short and its log small.
+    imp_kzv::import::set_work_limit(20'000);
     static const SceneFile scene;
-    const std::string& path = scene.path;
-    if (!WriteFile(path, data, size)) return 0;
+    if (!WriteFile(scene.path, data, size)) return 0;
 
-    auto ui = tessavo::MakeRef<FuzzUserInterface>();
-    ui->path = path;
-    tessavo::ScopedUserInterface scoped(ui.get());
-    auto host = tessavo::MakeRef<kzv_test::NullHost>();
+    kzv_test::RecordingHost host;
+    tessavo::ScopedUserInterface scoped(host.user_interface());
+    host.ui().AnswerDialog(scene.path);
     {
         tessavo::Ref<imp_kzv::clsPlugin> plugin;
         if (!imp_kzv::clsPlugin::Create(plugin).ok()) __builtin_trap();
-        tessavo::IHostApplication* app = host.get();
+        tessavo::IHostApplication* app = host.application();
         if (!plugin->SetHost(app).ok()) __builtin_trap();
         std::int32_t result = -1;
         if (!plugin->Import(result).ok() || result != 0) __builtin_trap();
     }
-    const bool failed = ui->last_message == "Import Failed!";
-    if (ui->messages != 1 || (!failed && ui->last_message != "Import Complete")) __builtin_trap();
-    if (host->progress_shown != tessavo::kFalse) __builtin_trap();
-    if (host->error_reports != (failed ? 1 : 0)) __builtin_trap();
+    const auto& messages = host.ui().messages();
+    if (messages.size() != 1) __builtin_trap();
+    const bool failed = messages.front().text == "Import Failed!";
+    if (!failed && messages.front().text != "Import Complete") __builtin_trap();
+    const auto progress = host.LinesOf("ShowProgress");
+    if (progress.empty() || progress.back() != R"({"op": "ShowProgress", "args": [0]})") __builtin_trap();
+    if (host.Count("ReportError") != (failed ? 1u : 0u)) __builtin_trap();
     return 0;
 }
