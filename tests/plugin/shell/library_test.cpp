@@ -87,10 +87,9 @@ TEST(PluginLibrary, LockServerKeepsItLoadedAndUnknownClassesAreRefused) {
     auto can_unload = library.Find<tessavo::DllCanUnloadNowFunction>("DllCanUnloadNow");
 
     void* raw = reinterpret_cast<void*>(1);
-    EXPECT_EQ(get_class_object("{F9347FD9-F38B-4CE8-A680-04F96E13857F}", tessavo::IClassFactory::kInterfaceId,
+    EXPECT_EQ(get_class_object("{00000000-0000-0000-0000-00000000F00D}", tessavo::IClassFactory::kInterfaceId,
                                &raw),
-              tessavo::kErrClassNotAvailable)
-        << "p3dWorld has no factory yet";
+              tessavo::kErrClassNotAvailable);
     EXPECT_EQ(raw, nullptr);
     EXPECT_EQ(get_class_object(kClsPlugin, "{00000000-0000-0000-0000-000000000001}", &raw),
               tessavo::kErrNoInterface);
