@@ -1,0 +1,119 @@
+#include "host/cli/import_session.h"
+
+#include <exception>
+#include <thread>
+
+#include "tessavo/call_log.h"
+#include "tessavo/framework_objects.h"
+
+namespace kzv::cli {
+namespace {
+
+// The user's side of the session: the open-file dialog answers the scene file, message boxes are
+// recorded and passed on for display.
+class AnsweringUserInterface final : public tessavo::RefCounted<tessavo::IUserInterface> {
+  public:
+    AnsweringUserInterface(std::string answer, std::function<void(const MessageBoxShown&)> shown)
+        : answer_(std::move(answer)), shown_(std::move(shown)) {}
+
+    tessavo::Status OpenFileDialog(const std::string&, std::string& path) noexcept override {
+        try {
+            path = answer_;
+            return {};
+        } catch (...) {
+            path.clear();
+            return tessavo::FailureNoThrow(tessavo::kErrOutOfMemory, "Out of memory", "kzv-import");
+        }
+    }
+
+    tessavo::Status MessageBox(const std::string& text, tessavo::MessageIcon icon,
+                               const std::string& title) noexcept override {
+        try {
+            boxes_.push_back({text, icon, title});
+        } catch (...) {
+            return tessavo::FailureNoThrow(tessavo::kErrOutOfMemory, "Out of memory", "kzv-import");
+        }
+        try {
+            if (shown_) shown_(boxes_.back());
+        } catch (...) {
+            // A failing display must not fail the plug-in's call.
+        }
+        return {};
+    }
+
+    const std::vector<MessageBoxShown>& boxes() const noexcept { return boxes_; }
+
+  private:
+    std::string answer_;
+    std::function<void(const MessageBoxShown&)> shown_;
+    std::vector<MessageBoxShown> boxes_;
+};
+
+std::string status_text(std::string_view call, const tessavo::Status& status) {
+    return std::string(call) + " failed with " + std::to_string(status.number) + ": " + status.description +
+           (status.source.empty() ? "" : " (" + status.source + ")");
+}
+
+void run_session(PluginLibrary& library, const SessionSettings& settings, SessionResult& result) {
+    tessavo::Ref<tessavo::IPlug> plug = library.create_plug(kImportPluginClassId);
+    if (!plug) {
+        result.failure = library.error();
+        return;
+    }
+    host::HostOptions options;
+    options.lcid = settings.lcid;
+    options.scene_folder = settings.scene_file.parent_path();
+    options.allow_outside_textures = settings.allow_outside_textures;
+    result.host = host::SceneHost::create(options, settings.observer);
+    auto dialogs =
+        tessavo::MakeRef<AnsweringUserInterface>(settings.scene_file.string(), settings.on_message_box);
+
+    tessavo::Ref<tessavo::IHostApplication> application = result.host;
+    tessavo::Ref<tessavo::IUserInterface> user_interface = dialogs;
+    if (settings.log_sink) {
+        auto log = tessavo::CallLog::Create(result.host, dialogs, settings.log_sink);
+        application = log;
+        user_interface = log;
+    }
+    tessavo::ScopedUserInterface scope(user_interface.get());
+
+    tessavo::IHostApplication* host_argument = application.get();
+    if (const tessavo::Status status = plug->SetHost(host_argument); !status.ok()) {
+        result.failure = status_text("SetHost", status);
+        return;
+    }
+    std::int32_t import_result = 0;
+    const tessavo::Status status = plug->Import(import_result);
+    if (!status.ok()) result.failure = status_text("Import", status);
+    result.message_boxes = dialogs->boxes();
+    result.outcome = judge_outcome(status.ok(), result.host->error_reports().size(), result.message_boxes);
+}
+
+}  // namespace
+
+SessionOutcome judge_outcome(bool import_ok, std::size_t error_reports,
+                             const std::vector<MessageBoxShown>& message_boxes) {
+    const bool completion_shown =
+        !message_boxes.empty() && message_boxes.back().icon == tessavo::MessageIcon::Information;
+    return import_ok && error_reports == 0 && completion_shown ? SessionOutcome::completed
+                                                               : SessionOutcome::failed;
+}
+
+SessionResult run_import_session(PluginLibrary& library, const SessionSettings& settings) {
+    SessionResult result;
+    std::thread thread([&] {
+        try {
+            run_session(library, settings, result);
+        } catch (const std::exception& e) {
+            result.outcome = SessionOutcome::failed;
+            result.failure = std::string("unexpected failure: ") + e.what();
+        } catch (...) {
+            result.outcome = SessionOutcome::failed;
+            result.failure = "unexpected failure";
+        }
+    });
+    thread.join();
+    return result;
+}
+
+}  // namespace kzv::cli
