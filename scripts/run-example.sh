@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the project and runs the main job on the bundled example scene.
+# Builds the project, imports the bundled example scene into out/demo.glb and prints its summary.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh build
-build/bin/kzv-dump examples/demo.KZV
+mkdir -p out
+build/bin/kzv-import examples/demo.KZV -o out/demo.glb --summary

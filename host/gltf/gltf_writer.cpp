@@ -35,10 +35,12 @@ std::string document_json(const GltfDocument& document, const std::string& buffe
         if (!buffer_uri.empty()) buffer["uri"] = buffer_uri;
         json["buffers"] = nlohmann::json::array({buffer});
     }
-    // tinygltf writes a scene without nodes as null; glTF wants an object.
-    if (const auto scenes = json.find("scenes"); scenes != json.end())
-        for (auto& scene : *scenes)
-            if (scene.is_null()) scene = nlohmann::json::object();
+    // tinygltf writes an object that has nothing to say as null (a scene without nodes, a node
+    // without name, children or transformation); glTF wants an object.
+    for (auto& [key, list] : json.items())
+        if (list.is_array())
+            for (auto& element : list)
+                if (element.is_null()) element = nlohmann::json::object();
     // tinygltf writes "zfar": 0 for a perspective camera without a far plane; glTF expresses an
     // infinite projection by leaving zfar out.
     if (const auto cameras = json.find("cameras"); cameras != json.end())

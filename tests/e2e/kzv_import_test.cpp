@@ -1,6 +1,8 @@
 // kzv-import end to end: the built program on the bundled demo and on generated scene files.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -123,6 +125,26 @@ TEST_F(KzvImport, FailedImportLeavesAnExistingOutputAsItWas) {
     EXPECT_EQ(import({"-q", scene.string()}).status, 1);
     EXPECT_EQ(read_text(file("broken.glb")), "earlier output");
     EXPECT_EQ(folder_entries(), (std::vector<std::string>{"broken.KZV", "broken.glb"}));
+}
+
+// A group without a name, children or meshes has nothing but its existence to write; its node must
+// still be a JSON object (a null node is a validator error).
+TEST_F(KzvImport, BareGroupBecomesAnObjectNode) {
+    auto world = std::make_shared<imp_kzv::p3dWorld>();
+    auto group = std::make_shared<imp_kzv::p3dGroup>();
+    group->Set_p3dTransMatrix({{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 0, 0}}});
+    world->Set_GroupList({group});
+    imp_kzv::scenewriter::WriteSceneFile(*world, file("bare.KZV").string());
+    ASSERT_EQ(import({"-q", file("bare.KZV").string()}).status, 0);
+    const std::string glb = read_text(file("bare.glb"));
+    ASSERT_GT(glb.size(), 20u);
+    const std::uint32_t json_length = static_cast<std::uint8_t>(glb[12]) |
+                                      static_cast<std::uint8_t>(glb[13]) << 8 |
+                                      static_cast<std::uint8_t>(glb[14]) << 16 |
+                                      static_cast<std::uint32_t>(static_cast<std::uint8_t>(glb[15])) << 24;
+    const auto json = nlohmann::json::parse(glb.substr(20, json_length));
+    ASSERT_EQ(json["nodes"].size(), 1u);
+    EXPECT_TRUE(json["nodes"][0].is_object()) << json.dump();
 }
 
 struct UsageCase {

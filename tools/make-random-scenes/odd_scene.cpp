@@ -293,7 +293,8 @@ std::vector<std::shared_ptr<imp_kzv::p3dGroup>> groups(OddValues& odd, std::size
         std::vector<std::int32_t> children, mesh_list;
         for (std::size_t c = i + 1; c < list.size(); ++c)
             if (odd.one_in(2)) children.push_back(static_cast<std::int32_t>(c));
-        for (std::uint32_t k = meshes == 0 ? 0 : odd.below(4); k > 0; --k)
+        // The root lists at least one mesh instance, so that most scenes have polygons.
+        for (std::uint32_t k = meshes == 0 ? 0 : (i == 0) + odd.below(4); k > 0; --k)
             mesh_list.push_back(odd.index_into(meshes));
         g->Set_iChildGroupList(std::move(children));
         g->Set_iMeshList(std::move(mesh_list));
@@ -362,7 +363,8 @@ std::shared_ptr<imp_kzv::p3dWorld> MakeOddWorld(std::uint32_t seed) {
     world->Set_MeshGeomList(make_list(1 + odd.below(3), [&] { return geometry(odd); }));
     const std::size_t geometries = world->Get_MeshGeomList().size(),
                       multis = world->Get_MultiMatList().size();
-    world->Set_MeshList(make_list(odd.below(6), [&] { return mesh(odd, geometries, multis); }));
+    world->Set_MeshList(
+        make_list(odd.one_in(10) ? 0 : 1 + odd.below(5), [&] { return mesh(odd, geometries, multis); }));
     world->Set_GroupList(groups(odd, world->View_MeshList().size()));
     world->Set_LightList(make_list(odd.below(3), [&] { return light(odd); }));
     world->Set_TrackList(make_list(odd.below(3), [&] { return track(odd); }));
