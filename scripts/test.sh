@@ -12,6 +12,7 @@ scripts/setup.sh build-asan -DKZV_SANITIZE=ON -DKZV_BUILD_BENCH=OFF
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --output-on-failure -j"$(nproc)")
 
+scripts/validate-examples.sh build
 if [ "${FUZZ_SECONDS:-60}" != 0 ] && [ -x scripts/fuzz.sh ]; then
     scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
 fi
