@@ -6,6 +6,7 @@
 #include <cctype>
 #include <charconv>
 #include <system_error>
+#include <vector>
 
 namespace kzv::cli {
 namespace fs = std::filesystem;
@@ -16,10 +17,15 @@ constexpr char kDescription[] =
     "Exit status: 0 import completed and written, 1 import or writing failed, 2 usage error or the\n"
     "plug-in cannot be loaded.";
 
-bool has_gltf_extension(const fs::path& path) {
+std::string lowercase_extension(const fs::path& path) {
     std::string extension = path.extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension;
+}
+
+bool has_gltf_extension(const fs::path& path) {
+    const std::string extension = lowercase_extension(path);
     return extension == ".glb" || extension == ".gltf";
 }
 
@@ -63,13 +69,17 @@ fs::path default_output_path(const fs::path& input) {
 }
 
 std::string file_collision(const CliOptions& options) {
-    if (same_file(options.input, options.output))
-        return "the output would overwrite the input: " + options.output.string();
-    if (options.host_log.empty()) return {};
-    if (same_file(options.host_log, options.input))
+    // A .gltf output also writes its buffer, <name>.bin, beside it.
+    std::vector<fs::path> written{options.output};
+    if (lowercase_extension(options.output) == ".gltf")
+        written.push_back(fs::path(options.output).replace_extension(".bin"));
+    for (const fs::path& file : written) {
+        if (same_file(options.input, file)) return "the output would overwrite the input: " + file.string();
+        if (!options.host_log.empty() && same_file(options.host_log, file))
+            return "the host log and the output are the same file: " + file.string();
+    }
+    if (!options.host_log.empty() && same_file(options.host_log, options.input))
         return "the host log would overwrite the input: " + options.host_log.string();
-    if (same_file(options.host_log, options.output))
-        return "the host log and the output are the same file: " + options.host_log.string();
     return {};
 }
 
@@ -78,14 +88,20 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv, std::ost
     CLI::App app(kDescription, "kzv-import");
     CliOptions options;
     std::string input, output, host_log, plugin, lcid = "1033";
-    app.add_option("FILE.KZV", input, "The scene file to import")->required()->check(CLI::ExistingFile);
+    app.add_option("FILE.KZV", input, "The scene file to import")
+        ->required()
+        ->check(CLI::ExistingFile)
+        ->type_name("");
     app.add_option("-o,--output", output,
                    "Output file, .glb (one file) or .gltf (with .bin and images beside it); "
-                   "default: the input's name with .glb, beside the input");
-    app.add_option("--lcid", lcid, "Locale identifier the host reports to the plug-in (default 1033)");
+                   "default: the input's name with .glb, beside the input")
+        ->type_name("FILE");
+    app.add_option("--lcid", lcid, "Locale identifier the host reports to the plug-in (default 1033)")
+        ->type_name("N");
     app.add_option("--host-log", host_log,
                    "Write every call of the plug-in towards the host and the user to FILE, "
-                   "one JSON object per line");
+                   "one JSON object per line")
+        ->type_name("FILE");
     app.add_flag("--summary", options.summary, "Print the imported scene's counts and tree on stdout");
     app.add_flag("-q,--quiet", options.quiet, "Show errors only: no notices, warnings or progress bar");
     app.add_flag("--allow-outside-textures", options.allow_outside_textures,
@@ -93,7 +109,8 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv, std::ost
     app.add_flag("--keep-axes", options.keep_axes,
                  "Write coordinates as the scene holds them (left-handed) instead of converting "
                  "them to glTF's right-handed axes");
-    app.add_option("--plugin", plugin, "The plug-in library (default: lib/libImp_KZV.so beside bin/)");
+    app.add_option("--plugin", plugin, "The plug-in library (default: lib/libImp_KZV.so beside bin/)")
+        ->type_name("PATH");
     app.set_version_flag("--version", std::string("kzv-import ") + KZV_IMPORT_VERSION);
     try {
         app.parse(argc, argv);

@@ -109,7 +109,8 @@ void TerminalOutput::error(std::string_view text) {
 
 void TerminalOutput::progress(const ProgressState& state) {
     if (!show_bar_) return;
-    const bool shown_now = state.visible && !bar_visible_;
+    // Showing the bar or a new maximum is drawn at once; steps are throttled.
+    const bool changed = (state.visible && !bar_visible_) || state.maximum != maximum_;
     bar_visible_ = state.visible;
     value_ = state.value;
     maximum_ = state.maximum;
@@ -118,7 +119,7 @@ void TerminalOutput::progress(const ProgressState& state) {
         return;
     }
     const auto now = std::chrono::steady_clock::now();
-    if (shown_now || now - last_draw_ >= kRedrawInterval) {
+    if (changed || now - last_draw_ >= kRedrawInterval) {
         last_draw_ = now;
         draw_bar();
     }

@@ -101,6 +101,10 @@ TEST(Options, DefaultOutputAndCollisions) {
     EXPECT_NE(kzv::cli::file_collision(options).find("overwrite the input"), std::string::npos);
     options.host_log = "out/../out/scene.glb";
     EXPECT_NE(kzv::cli::file_collision(options).find("same file"), std::string::npos);
+    options.host_log = "out/scene.bin";
+    EXPECT_EQ(kzv::cli::file_collision(options), "");
+    options.output = "out/scene.GLTF";  // writes out/scene.bin too
+    EXPECT_NE(kzv::cli::file_collision(options).find("same file"), std::string::npos);
 }
 
 TEST(JudgeOutcome, CompletedOnlyWithTheInformationBoxAndNoError) {
