@@ -136,6 +136,7 @@ class HostLog : public ::testing::Test {
                                       (dir_.path() / "log.jsonl").string()};
         args.insert(args.end(), extra.begin(), extra.end());
         last_run_ = kzv_test::run_program(args, dir_.path());
+        EXPECT_FALSE(kzv_test::sanitizer_report(last_run_)) << last_run_.err;
         return lines_of(kzv_test::read_text(dir_.path() / "log.jsonl"));
     }
     std::size_t count(const std::vector<std::string>& lines, const std::string& op) const {

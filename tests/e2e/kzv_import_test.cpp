@@ -26,7 +26,9 @@ class KzvImport : public ::testing::Test {
   protected:
     ProgramRun import(std::vector<std::string> args) {
         args.insert(args.begin(), KZV_IMPORT);
-        return kzv_test::run_program(args, scratch_.path());
+        ProgramRun run = kzv_test::run_program(args, scratch_.path());
+        EXPECT_FALSE(kzv_test::sanitizer_report(run)) << run.err;
+        return run;
     }
     fs::path file(const std::string& name) const { return dir_.path() / name; }
     std::vector<std::string> folder_entries() const {

@@ -56,4 +56,11 @@ inline ProgramRun run_program(const std::vector<std::string>& args, const std::f
     return run;
 }
 
+// Whether a sanitizer reported a fault in the program's stderr. Their exit status 1 would pass
+// for a failed import otherwise.
+inline bool sanitizer_report(const ProgramRun& run) {
+    return run.err.find("Sanitizer") != std::string::npos ||
+           run.err.find("runtime error:") != std::string::npos;
+}
+
 }  // namespace kzv_test
