@@ -85,14 +85,6 @@ TEST_F(KzvImport, DefaultOutputIsBesideTheInputAndMissingTexturesOnlyWarn) {
     EXPECT_NE(run.out.find("bitmaps: 0\n"), std::string::npos);
 }
 
-TEST_F(KzvImport, GltfOutputKeepsItsBufferAndImagesBesideIt) {
-    const ProgramRun run = import({"-q", kDemo.string(), "-o", file("demo.gltf").string()});
-    ASSERT_EQ(run.status, 0) << run.err;
-    const tinygltf::Model model = kzv::host::testing::read_gltf(file("demo.gltf"));
-    EXPECT_EQ(model.images.size(), 2u);
-    EXPECT_TRUE(fs::exists(file("demo.bin")));
-}
-
 TEST_F(KzvImport, AxesAreMirroredUnlessKept) {
     ASSERT_EQ(import({"-q", kDemo.string(), "-o", file("converted.glb").string()}).status, 0);
     ASSERT_EQ(import({"-q", "--keep-axes", kDemo.string(), "-o", file("kept.glb").string()}).status, 0);
