@@ -54,30 +54,44 @@ std::string status_text(std::string_view call, const tessavo::Status& status) {
            (status.source.empty() ? "" : " (" + status.source + ")");
 }
 
+// What the plug-in talks to: the scene host and the dialogs, behind a call log if one is wanted.
+struct HostSide {
+    tessavo::Ref<host::SceneHost> scene_host;
+    tessavo::Ref<AnsweringUserInterface> dialogs;
+    tessavo::Ref<tessavo::IHostApplication> application;
+    tessavo::Ref<tessavo::IUserInterface> user_interface;
+};
+
+HostSide make_host_side(const SessionSettings& settings) {
+    host::HostOptions options;
+    options.lcid = settings.lcid;
+    options.scene_folder = settings.scene_file.parent_path();
+    options.allow_outside_textures = settings.allow_outside_textures;
+    HostSide side;
+    side.scene_host = host::SceneHost::create(options, settings.observer);
+    side.dialogs =
+        tessavo::MakeRef<AnsweringUserInterface>(settings.scene_file.string(), settings.on_message_box);
+    side.application = side.scene_host;
+    side.user_interface = side.dialogs;
+    if (settings.log_sink) {
+        auto log = tessavo::CallLog::Create(side.scene_host, side.dialogs, settings.log_sink);
+        side.application = log;
+        side.user_interface = log;
+    }
+    return side;
+}
+
 void run_session(PluginLibrary& library, const SessionSettings& settings, SessionResult& result) {
     tessavo::Ref<tessavo::IPlug> plug = library.create_plug(kImportPluginClassId);
     if (!plug) {
         result.failure = library.error();
         return;
     }
-    host::HostOptions options;
-    options.lcid = settings.lcid;
-    options.scene_folder = settings.scene_file.parent_path();
-    options.allow_outside_textures = settings.allow_outside_textures;
-    result.host = host::SceneHost::create(options, settings.observer);
-    auto dialogs =
-        tessavo::MakeRef<AnsweringUserInterface>(settings.scene_file.string(), settings.on_message_box);
+    const HostSide side = make_host_side(settings);
+    result.host = side.scene_host;
+    tessavo::ScopedUserInterface scope(side.user_interface.get());
 
-    tessavo::Ref<tessavo::IHostApplication> application = result.host;
-    tessavo::Ref<tessavo::IUserInterface> user_interface = dialogs;
-    if (settings.log_sink) {
-        auto log = tessavo::CallLog::Create(result.host, dialogs, settings.log_sink);
-        application = log;
-        user_interface = log;
-    }
-    tessavo::ScopedUserInterface scope(user_interface.get());
-
-    tessavo::IHostApplication* host_argument = application.get();
+    tessavo::IHostApplication* host_argument = side.application.get();
     if (const tessavo::Status status = plug->SetHost(host_argument); !status.ok()) {
         result.failure = status_text("SetHost", status);
         return;
@@ -85,7 +99,7 @@ void run_session(PluginLibrary& library, const SessionSettings& settings, Sessio
     std::int32_t import_result = 0;
     const tessavo::Status status = plug->Import(import_result);
     if (!status.ok()) result.failure = status_text("Import", status);
-    result.message_boxes = dialogs->boxes();
+    result.message_boxes = side.dialogs->boxes();
     result.outcome = judge_outcome(status.ok(), result.host->error_reports().size(), result.message_boxes);
 }
 

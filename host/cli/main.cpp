@@ -75,26 +75,10 @@ bool write_output(const kzv::host::Scene& scene, const CliOptions& options, Term
     return true;
 }
 
-int run(const CliOptions& options) {
-    TerminalOutput terminal(std::cerr, ::isatty(STDERR_FILENO) == 1, options.quiet);
-    const fs::path plugin_path = options.plugin.empty() ? default_plugin_path() : options.plugin;
-    kzv::cli::PluginLibrary library(plugin_path);
-    if (!library.loaded()) {
-        terminal.error("kzv-import: cannot load the plug-in " + plugin_path.string() + ": " +
-                       library.error());
-        return kExitUsage;
-    }
-
-    std::ofstream log;
+kzv::cli::SessionSettings session_settings(const CliOptions& options, TerminalOutput& terminal,
+                                           std::ofstream& log) {
     kzv::cli::SessionSettings settings;
-    if (!options.host_log.empty()) {
-        log.open(options.host_log, std::ios::binary | std::ios::trunc);
-        if (!log) {
-            terminal.error("kzv-import: cannot write the host log " + options.host_log.string());
-            return kExitUsage;
-        }
-        settings.log_sink = [&log](std::string_view line) { log << line << '\n'; };
-    }
+    if (log.is_open()) settings.log_sink = [&log](std::string_view line) { log << line << '\n'; };
     // The dialog answers a full path, as a platform's open-file dialog does.
     settings.scene_file = fs::absolute(options.input).lexically_normal();
     settings.lcid = options.lcid;
@@ -103,15 +87,20 @@ int run(const CliOptions& options) {
     settings.on_message_box = [&terminal](const kzv::cli::MessageBoxShown& box) {
         show_message_box(terminal, box);
     };
+    return settings;
+}
 
-    const kzv::cli::SessionResult result = kzv::cli::run_import_session(library, settings);
-    terminal.progress({});  // the plug-in hides its progress display; make sure the bar is gone
-    bool log_written = true;
-    if (log.is_open()) {
-        log.close();
-        log_written = !log.fail();
-        if (!log_written) terminal.error("kzv-import: the host log could not be written completely");
-    }
+// Closes the host log; false (with an error line) if not every line reached the file.
+bool close_log(std::ofstream& log, TerminalOutput& terminal) {
+    if (!log.is_open()) return true;
+    log.close();
+    if (!log.fail()) return true;
+    terminal.error("kzv-import: the host log could not be written completely");
+    return false;
+}
+
+// After the session: the verdict, and on completion the output and the summary.
+int finish(const kzv::cli::SessionResult& result, const CliOptions& options, TerminalOutput& terminal) {
     if (result.outcome == kzv::cli::SessionOutcome::not_started) {
         terminal.error("kzv-import: the plug-in could not be started: " + result.failure);
         return kExitUsage;
@@ -124,7 +113,32 @@ int run(const CliOptions& options) {
     if (!write_output(result.host->scene(), options, terminal)) return kExitFailed;
     if (options.summary)
         std::cout << kzv::host::printable(kzv::host::describe_scene(result.host->scene()), true);
-    return log_written ? kExitCompleted : kExitFailed;
+    return kExitCompleted;
+}
+
+int run(const CliOptions& options) {
+    TerminalOutput terminal(std::cerr, ::isatty(STDERR_FILENO) == 1, options.quiet);
+    const fs::path plugin_path = options.plugin.empty() ? default_plugin_path() : options.plugin;
+    kzv::cli::PluginLibrary library(plugin_path);
+    if (!library.loaded()) {
+        terminal.error("kzv-import: cannot load the plug-in " + plugin_path.string() + ": " +
+                       library.error());
+        return kExitUsage;
+    }
+    std::ofstream log;
+    if (!options.host_log.empty()) {
+        log.open(options.host_log, std::ios::binary | std::ios::trunc);
+        if (!log) {
+            terminal.error("kzv-import: cannot write the host log " + options.host_log.string());
+            return kExitUsage;
+        }
+    }
+    const kzv::cli::SessionResult result =
+        kzv::cli::run_import_session(library, session_settings(options, terminal, log));
+    terminal.progress({});  // the plug-in hides its progress display; make sure the bar is gone
+    const bool log_written = close_log(log, terminal);
+    const int status = finish(result, options, terminal);
+    return status == kExitCompleted && !log_written ? kExitFailed : status;
 }
 
 }  // namespace
