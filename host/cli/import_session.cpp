@@ -81,12 +81,9 @@ HostSide make_host_side(const SessionSettings& settings) {
     return side;
 }
 
-void run_session(PluginLibrary& library, const SessionSettings& settings, SessionResult& result) {
-    tessavo::Ref<tessavo::IPlug> plug = library.create_plug(kImportPluginClassId);
-    if (!plug) {
-        result.failure = library.error();
-        return;
-    }
+void run_session(const PluginLibrary& library, const SessionSettings& settings, SessionResult& result) {
+    tessavo::Ref<tessavo::IPlug> plug = library.create_plug(kImportPluginClassId, result.failure);
+    if (!plug) return;
     const HostSide side = make_host_side(settings);
     result.host = side.scene_host;
     tessavo::ScopedUserInterface scope(side.user_interface.get());
@@ -113,7 +110,7 @@ SessionOutcome judge_outcome(bool import_ok, std::size_t error_reports,
                                                                : SessionOutcome::failed;
 }
 
-SessionResult run_import_session(PluginLibrary& library, const SessionSettings& settings) {
+SessionResult run_import_session(const PluginLibrary& library, const SessionSettings& settings) {
     SessionResult result;
     std::thread thread([&] {
         try {

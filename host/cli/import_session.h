@@ -49,7 +49,7 @@ struct SessionResult {
 
 // Runs the whole session on a thread of its own, so that the plug-in's component-wide state (one
 // copy per thread) starts fresh and is gone, with the references it holds, when this returns.
-SessionResult run_import_session(PluginLibrary& library, const SessionSettings& settings);
+SessionResult run_import_session(const PluginLibrary& library, const SessionSettings& settings);
 
 // The outcome of a session that ran: completed only when Import succeeded, no error reached the
 // host, and the last message box was the plug-in's information box.

@@ -1,28 +1,28 @@
-// kzv-import [options] FILE.KZV: imports a scene file through the import plug-in, loaded from its
-// library, and writes the scene as glTF 2.0. See README.md for the options and exit statuses.
+// kzv-import [options] FILE.KZV|FOLDER...: imports scene files through the import plug-in, loaded
+// from its library, and writes each scene as glTF 2.0, several files at once with -j. See README.md
+// for the options and exit statuses.
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <mutex>
 #include <system_error>
+#include <vector>
 
-#include "host/cli/import_session.h"
+#include "host/cli/file_import.h"
 #include "host/cli/options.h"
+#include "host/cli/parallel.h"
 #include "host/cli/plugin_library.h"
-#include "host/gltf/gltf_writer.h"
-#include "host/scene/summary.h"
-#include "host/terminal/terminal_output.h"
+#include "host/cli/shared_terminal.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using kzv::cli::CliOptions;
-using kzv::host::TerminalOutput;
-
-constexpr int kExitCompleted = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
+using kzv::cli::FileTerminal;
+using kzv::cli::SharedTerminal;
 
 // The plug-in installed with the program: the library folder as seen from the program's folder
 // (KZV_PLUGIN_FROM_BIN, set by the build from the install layout), else ../lib as in the build tree.
@@ -35,110 +35,80 @@ fs::path default_plugin_path() {
     return bin / "../lib/libImp_KZV.so";
 }
 
-kzv::host::HostObserver terminal_observer(TerminalOutput& terminal) {
-    kzv::host::HostObserver observer;
-    observer.on_message = [&terminal](const kzv::host::PluginMessage& message) {
-        if (message.kind == tessavo::kMessageError) {
-            terminal.error("error: " + message.text);
-        } else {
-            terminal.info("notice: " + message.text);
-        }
-    };
-    observer.on_warning = [&terminal](const std::string& text) { terminal.info("warning: " + text); };
-    observer.on_error = [&terminal](const kzv::host::ErrorReport& report) {
-        terminal.error(kzv::host::format_error_report(report.number, report.description, report.source));
-    };
-    observer.on_progress = [&terminal](const kzv::host::ProgressState& state) { terminal.progress(state); };
-    return observer;
-}
-
-void show_message_box(TerminalOutput& terminal, const kzv::cli::MessageBoxShown& box) {
-    const std::string line = box.title.empty() ? box.text : box.title + ": " + box.text;
-    if (box.icon == tessavo::MessageIcon::Information) {
-        terminal.info(line);
-    } else {
-        terminal.error(line);
-    }
-}
-
-// Writes the imported scene; the output appears only when it was written completely.
-bool write_output(const kzv::host::Scene& scene, const CliOptions& options, TerminalOutput& terminal) {
-    kzv::host::GltfOptions gltf;
-    gltf.convert_axes = !options.keep_axes;
-    const kzv::host::WriteOutcome written = kzv::host::write_gltf(scene, options.output, gltf);
-    for (const std::string& warning : written.warnings) terminal.info("warning: " + warning);
-    if (!written.ok) {
-        terminal.error("kzv-import: nothing written: " + written.error);
-        return false;
-    }
-    terminal.info("wrote " + options.output.string());
-    return true;
-}
-
-kzv::cli::SessionSettings session_settings(const CliOptions& options, TerminalOutput& terminal,
-                                           std::ofstream& log) {
-    kzv::cli::SessionSettings settings;
-    if (log.is_open()) settings.log_sink = [&log](std::string_view line) { log << line << '\n'; };
-    // The dialog answers a full path, as a platform's open-file dialog does.
-    settings.scene_file = fs::absolute(options.input).lexically_normal();
-    settings.lcid = options.lcid;
-    settings.allow_outside_textures = options.allow_outside_textures;
-    settings.observer = terminal_observer(terminal);
-    settings.on_message_box = [&terminal](const kzv::cli::MessageBoxShown& box) {
-        show_message_box(terminal, box);
-    };
-    return settings;
-}
-
-// Closes the host log; false (with an error line) if not every line reached the file.
-bool close_log(std::ofstream& log, TerminalOutput& terminal) {
-    if (!log.is_open()) return true;
-    log.close();
-    if (!log.fail()) return true;
-    terminal.error("kzv-import: the host log could not be written completely");
-    return false;
-}
-
-// After the session: the verdict, and on completion the output and the summary.
-int finish(const kzv::cli::SessionResult& result, const CliOptions& options, TerminalOutput& terminal) {
-    if (result.outcome == kzv::cli::SessionOutcome::not_started) {
-        terminal.error("kzv-import: the plug-in could not be started: " + result.failure);
-        return kExitUsage;
-    }
-    if (!result.failure.empty()) terminal.error("kzv-import: " + result.failure);
-    if (result.outcome != kzv::cli::SessionOutcome::completed) {
-        terminal.error("kzv-import: import failed; nothing written");
-        return kExitFailed;
-    }
-    if (!write_output(result.host->scene(), options, terminal)) return kExitFailed;
-    if (options.summary)
-        std::cout << kzv::host::printable(kzv::host::describe_scene(result.host->scene()), true);
-    return kExitCompleted;
-}
-
-int run(const CliOptions& options) {
-    TerminalOutput terminal(std::cerr, ::isatty(STDERR_FILENO) == 1, options.quiet);
-    const fs::path plugin_path = options.plugin.empty() ? default_plugin_path() : options.plugin;
-    kzv::cli::PluginLibrary library(plugin_path);
-    if (!library.loaded()) {
-        terminal.error("kzv-import: cannot load the plug-in " + plugin_path.string() + ": " +
-                       library.error());
-        return kExitUsage;
-    }
+int import_single(const kzv::cli::PluginLibrary& library, const CliOptions& options,
+                  SharedTerminal& terminal) {
+    FileTerminal file_terminal(terminal, "", true);
     std::ofstream log;
     if (!options.host_log.empty()) {
         log.open(options.host_log, std::ios::binary | std::ios::trunc);
         if (!log) {
-            terminal.error("kzv-import: cannot write the host log " + options.host_log.string());
-            return kExitUsage;
+            file_terminal.error("kzv-import: cannot write the host log " + options.host_log.string());
+            return kzv::cli::kExitUsage;
         }
     }
-    const kzv::cli::SessionResult result =
-        kzv::cli::run_import_session(library, session_settings(options, terminal, log));
-    terminal.progress({});  // the plug-in hides its progress display; make sure the bar is gone
-    const bool log_written = close_log(log, terminal);
-    const int status = finish(result, options, terminal);
-    return status == kExitCompleted && !log_written ? kExitFailed : status;
+    return kzv::cli::import_file(library, options.jobs.front(), options, file_terminal, &log);
+}
+
+// One file of a batch; a failure of any kind stays with its file.
+int import_batch_file(const kzv::cli::PluginLibrary& library, const kzv::cli::ImportJob& job,
+                      const CliOptions& options, SharedTerminal& terminal) {
+    FileTerminal file_terminal(terminal, job.input.string() + ": ", false);
+    try {
+        return kzv::cli::import_file(library, job, options, file_terminal, nullptr);
+    } catch (const std::exception& e) {
+        file_terminal.error(std::string("kzv-import: ") + e.what());
+    } catch (...) {
+        file_terminal.error("kzv-import: unexpected failure");
+    }
+    return kzv::cli::kExitFailed;
+}
+
+// Imports every job on options.threads threads; the bar counts the files done. Returns the worst
+// status of the files.
+int import_batch(const kzv::cli::PluginLibrary& library, const CliOptions& options,
+                 SharedTerminal& terminal) {
+    const auto total = static_cast<std::int32_t>(options.jobs.size());
+    std::vector<int> statuses(options.jobs.size(), kzv::cli::kExitFailed);
+    std::mutex count_mutex;
+    std::int32_t done = 0;
+    terminal.progress({true, total, 0});
+    kzv::cli::for_each_parallel(options.jobs.size(), options.threads, [&](std::size_t i) {
+        statuses[i] = import_batch_file(library, options.jobs[i], options, terminal);
+        const std::lock_guard lock(count_mutex);  // so that the bar never counts backwards
+        terminal.progress({true, total, ++done});
+    });
+    terminal.progress({});
+    const auto imported = std::count(statuses.begin(), statuses.end(), kzv::cli::kExitCompleted);
+    const std::string counts = std::to_string(imported) + " imported, " +
+                               std::to_string(statuses.size() - static_cast<std::size_t>(imported)) +
+                               " failed";
+    if (imported == total) {
+        terminal.info("", counts);
+    } else {
+        terminal.error("", counts);
+    }
+    return *std::max_element(statuses.begin(), statuses.end());
+}
+
+int run(const CliOptions& options) {
+    SharedTerminal terminal(std::cerr, ::isatty(STDERR_FILENO) == 1, options.quiet, std::cout);
+    const fs::path plugin_path = options.plugin.empty() ? default_plugin_path() : options.plugin;
+    const kzv::cli::PluginLibrary library(plugin_path);
+    if (!library.loaded()) {
+        terminal.error(
+            "", "kzv-import: cannot load the plug-in " + plugin_path.string() + ": " + library.error());
+        return kzv::cli::kExitUsage;
+    }
+    if (!options.output_dir.empty()) {
+        std::error_code error;
+        fs::create_directories(options.output_dir, error);
+        if (error || !fs::is_directory(options.output_dir, error)) {
+            terminal.error("", "kzv-import: cannot create the output folder " + options.output_dir.string());
+            return kzv::cli::kExitUsage;
+        }
+    }
+    return options.batch ? import_batch(library, options, terminal)
+                         : import_single(library, options, terminal);
 }
 
 }  // namespace
@@ -147,9 +117,9 @@ int main(int argc, char** argv) {
     const kzv::cli::ParsedCommandLine parsed = kzv::cli::parse_command_line(argc, argv, std::cout, std::cerr);
     switch (parsed.status) {
         case kzv::cli::ParseStatus::exit_ok:
-            return kExitCompleted;
+            return kzv::cli::kExitCompleted;
         case kzv::cli::ParseStatus::usage_error:
-            return kExitUsage;
+            return kzv::cli::kExitUsage;
         case kzv::cli::ParseStatus::run:
             break;
     }
@@ -157,6 +127,6 @@ int main(int argc, char** argv) {
         return run(parsed.options);
     } catch (const std::exception& e) {
         std::cerr << "kzv-import: " << e.what() << '\n';
-        return kExitFailed;
+        return kzv::cli::kExitFailed;
     }
 }

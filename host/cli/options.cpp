@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <map>
+#include <set>
 #include <system_error>
 #include <vector>
 
@@ -13,9 +15,11 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr char kDescription[] =
-    "Imports a .KZV scene file through the import plug-in and writes it as glTF 2.0 (.glb or .gltf).\n"
-    "Exit status: 0 import completed and written, 1 import or writing failed, 2 usage error or the\n"
-    "plug-in cannot be loaded.";
+    "Imports .KZV scene files through the import plug-in and writes them as glTF 2.0 (.glb or .gltf).\n"
+    "Exit status: 0 every import completed and was written, 1 an import or its writing failed, 2 usage\n"
+    "error or the plug-in cannot be loaded.";
+
+constexpr int kMaxThreads = 256;
 
 std::string lowercase_extension(const fs::path& path) {
     std::string extension = path.extension().string();
@@ -38,6 +42,20 @@ bool same_file(const fs::path& a, const fs::path& b) {
     if (error) return false;
     const fs::path full_b = fs::weakly_canonical(fs::absolute(b), error);
     return !error && full_a == full_b;
+}
+
+// The absolute, normalised path, resolving the links of the part that exists.
+fs::path full_path(const fs::path& path) {
+    std::error_code error;
+    fs::path full = fs::weakly_canonical(fs::absolute(path), error);
+    return error ? fs::absolute(path).lexically_normal() : full;
+}
+
+// The files an output writes: a .gltf also writes its buffer, <name>.bin, beside it.
+std::vector<fs::path> written_files(const fs::path& output) {
+    std::vector<fs::path> files{output};
+    if (lowercase_extension(output) == ".gltf") files.push_back(fs::path(output).replace_extension(".bin"));
+    return files;
 }
 
 ParsedCommandLine usage_error(std::ostream& err, const std::string& message) {
@@ -68,39 +86,139 @@ fs::path default_output_path(const fs::path& input) {
     return fs::path(input).replace_extension(".glb");
 }
 
-std::string file_collision(const CliOptions& options) {
-    // A .gltf output also writes its buffer, <name>.bin, beside it.
-    std::vector<fs::path> written{options.output};
-    if (lowercase_extension(options.output) == ".gltf")
-        written.push_back(fs::path(options.output).replace_extension(".bin"));
-    for (const fs::path& file : written) {
-        if (same_file(options.input, file)) return "the output would overwrite the input: " + file.string();
-        if (!options.host_log.empty() && same_file(options.host_log, file))
+std::vector<fs::path> scene_files_in(const fs::path& folder, std::error_code& error) {
+    std::vector<fs::path> files;
+    error.clear();
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        std::error_code type_error;
+        if (lowercase_extension(it->path()) == ".kzv" && it->is_regular_file(type_error))
+            files.push_back(it->path());
+    }
+    if (error) return {};
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::string file_collision(const ImportJob& job, const fs::path& host_log) {
+    for (const fs::path& file : written_files(job.output)) {
+        if (same_file(job.input, file)) return "the output would overwrite the input: " + file.string();
+        if (!host_log.empty() && same_file(host_log, file))
             return "the host log and the output are the same file: " + file.string();
     }
-    if (!options.host_log.empty() && same_file(options.host_log, options.input))
-        return "the host log would overwrite the input: " + options.host_log.string();
+    if (!host_log.empty() && same_file(host_log, job.input))
+        return "the host log would overwrite the input: " + host_log.string();
     return {};
 }
+
+std::string jobs_collision(const std::vector<ImportJob>& jobs) {
+    std::map<fs::path, const ImportJob*> inputs, outputs;
+    for (const ImportJob& job : jobs) inputs.emplace(full_path(job.input), &job);
+    for (const ImportJob& job : jobs) {
+        for (const fs::path& file : written_files(job.output)) {
+            const fs::path full = full_path(file);
+            if (const auto input = inputs.find(full); input != inputs.end() && input->second != &job)
+                return "the output of " + job.input.string() + " would overwrite the input " + file.string();
+            const auto [earlier, added] = outputs.emplace(full, &job);
+            if (!added && earlier->second != &job)
+                return earlier->second->input.string() + " and " + job.input.string() +
+                       " would both be written to " + file.string();
+        }
+    }
+    return {};
+}
+
+namespace {
+
+// The inputs as scene files: folders replaced by their scene files, each file once (the first time
+// it is named). Empty with a message in `problem` on failure.
+std::vector<fs::path> expand_inputs(const std::vector<std::string>& inputs, std::string& problem) {
+    std::vector<fs::path> files;
+    std::set<fs::path> seen;
+    const auto add = [&](const fs::path& file) {
+        if (seen.insert(full_path(file)).second) files.push_back(file);
+    };
+    for (const std::string& input : inputs) {
+        std::error_code error;
+        if (!fs::is_directory(input, error)) {
+            add(input);
+            continue;
+        }
+        const std::vector<fs::path> found = scene_files_in(input, error);
+        if (error) {
+            problem = "cannot list the folder " + input + ": " + error.message();
+            return {};
+        }
+        for (const fs::path& file : found) add(file);
+    }
+    if (files.empty()) problem = "no .KZV files in the folders given";
+    return files;
+}
+
+bool any_folder(const std::vector<std::string>& inputs) {
+    return std::any_of(inputs.begin(), inputs.end(), [](const std::string& input) {
+        std::error_code error;
+        return fs::is_directory(input, error);
+    });
+}
+
+fs::path output_for(const fs::path& input, const std::string& output, const std::string& output_dir) {
+    if (!output.empty()) return output;
+    if (output_dir.empty()) return default_output_path(input);
+    return fs::path(output_dir) / fs::path(input.filename()).replace_extension(".glb");
+}
+
+// Checks what the parser cannot: the combinations of inputs and outputs, and the jobs they make.
+ParsedCommandLine finish_parse(CliOptions options, const std::vector<std::string>& inputs,
+                               const std::string& output, std::ostream& err) {
+    options.batch = inputs.size() > 1 || any_folder(inputs);
+    if (options.batch && !output.empty())
+        return usage_error(err, "--output names one file; use --output-dir for several inputs");
+    if (options.batch && !options.host_log.empty())
+        return usage_error(err, "--host-log needs a single input file");
+    if (!output.empty() && !has_gltf_extension(output))
+        return usage_error(err, "--output: the file must end in .glb or .gltf: " + output);
+    std::string problem;
+    for (const fs::path& input : expand_inputs(inputs, problem))
+        options.jobs.push_back({input, output_for(input, output, options.output_dir.string())});
+    if (options.jobs.empty()) return usage_error(err, problem);
+    for (const ImportJob& job : options.jobs) {
+        if (const std::string collision = file_collision(job, options.host_log); !collision.empty())
+            return usage_error(err, collision);
+    }
+    if (const std::string collision = jobs_collision(options.jobs); !collision.empty())
+        return usage_error(err, collision);
+    return {ParseStatus::run, std::move(options)};
+}
+
+}  // namespace
 
 ParsedCommandLine parse_command_line(int argc, const char* const* argv, std::ostream& out,
                                      std::ostream& err) {
     CLI::App app(kDescription, "kzv-import");
     CliOptions options;
-    std::string input, output, host_log, plugin, lcid = "1033";
-    app.add_option("FILE.KZV", input, "The scene file to import")
+    std::vector<std::string> inputs;
+    std::string output, output_dir, host_log, plugin, lcid = "1033";
+    app.add_option("FILE.KZV", inputs, "Scene files to import, or folders: every .KZV file in them")
         ->required()
-        ->check(CLI::ExistingFile)
+        ->check(CLI::ExistingPath)
         ->type_name("");
-    app.add_option("-o,--output", output,
-                   "Output file, .glb (one file) or .gltf (with .bin and images beside it); "
-                   "default: the input's name with .glb, beside the input")
-        ->type_name("FILE");
+    auto* output_option =
+        app.add_option("-o,--output", output,
+                       "Output file of a single input, .glb (one file) or .gltf (with .bin and images "
+                       "beside it); default: the input's name with .glb, beside the input")
+            ->type_name("FILE");
+    app.add_option("-O,--output-dir", output_dir,
+                   "Write every output into DIR (created if missing), named after its input with .glb")
+        ->type_name("DIR")
+        ->excludes(output_option);
+    app.add_option("-j,--jobs", options.threads, "Import N files at the same time (default 1)")
+        ->type_name("N")
+        ->check(CLI::Range(1, kMaxThreads));
     app.add_option("--lcid", lcid, "Locale identifier the host reports to the plug-in (default 1033)")
         ->type_name("N");
     app.add_option("--host-log", host_log,
                    "Write every call of the plug-in towards the host and the user to FILE, "
-                   "one JSON object per line")
+                   "one JSON object per line (single input only)")
         ->type_name("FILE");
     app.add_flag("--summary", options.summary, "Print the imported scene's counts and tree on stdout");
     app.add_flag("-q,--quiet", options.quiet, "Show errors only: no notices, warnings or progress bar");
@@ -123,15 +241,10 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv, std::ost
     const std::optional<std::int32_t> parsed_lcid = parse_lcid(lcid);
     if (!parsed_lcid) return usage_error(err, "--lcid: not a 32-bit integer: " + lcid);
     options.lcid = *parsed_lcid;
-    options.input = input;
-    options.output = output.empty() ? default_output_path(options.input) : fs::path(output);
-    if (!has_gltf_extension(options.output))
-        return usage_error(err, "--output: the file must end in .glb or .gltf: " + output);
     options.host_log = host_log;
     options.plugin = plugin;
-    if (const std::string collision = file_collision(options); !collision.empty())
-        return usage_error(err, collision);
-    return {ParseStatus::run, options};
+    options.output_dir = output_dir;
+    return finish_parse(std::move(options), inputs, output, err);
 }
 
 }  // namespace kzv::cli

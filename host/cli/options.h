@@ -7,14 +7,27 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kzv::cli {
 
-struct CliOptions {
+// One scene file and the glTF file it becomes.
+struct ImportJob {
     std::filesystem::path input;
-    std::filesystem::path output;    // after parsing: the given one, or default_output_path(input)
-    std::filesystem::path host_log;  // empty: no call log
-    std::filesystem::path plugin;    // empty: the plug-in installed beside the program
+    std::filesystem::path output;
+};
+
+struct CliOptions {
+    // After parsing: one job per scene file, directories expanded, in the order given (a directory's
+    // files by name), each file once.
+    std::vector<ImportJob> jobs;
+    // Several inputs or a directory: lines name their file, the progress bar counts files, and a
+    // final line counts the files imported and failed.
+    bool batch = false;
+    int threads = 1;                   // files imported at the same time
+    std::filesystem::path host_log;    // empty: no call log (one input only)
+    std::filesystem::path plugin;      // empty: the plug-in installed beside the program
+    std::filesystem::path output_dir;  // empty: each output as -o says or beside its input
     std::int32_t lcid = 1033;
     bool summary = false;
     bool quiet = false;
@@ -42,8 +55,17 @@ std::optional<std::int32_t> parse_lcid(std::string_view text);
 // The input's name with the extension .glb, in the input's folder.
 std::filesystem::path default_output_path(const std::filesystem::path& input);
 
-// Why the files of options would overwrite one another (the log or the output being the input,
-// the log being the output), or empty when they are distinct.
-std::string file_collision(const CliOptions& options);
+// The scene files of a folder: regular files (or links to them) whose extension is .KZV in any
+// letter case, sorted by name; not its subfolders.
+std::vector<std::filesystem::path> scene_files_in(const std::filesystem::path& folder,
+                                                  std::error_code& error);
+
+// Why the files of one job would overwrite one another (the log or the output being the input, the
+// log being the output), or empty when they are distinct.
+std::string file_collision(const ImportJob& job, const std::filesystem::path& host_log);
+
+// Why the jobs would overwrite one another's files (two outputs the same, an output being another
+// job's input), or empty.
+std::string jobs_collision(const std::vector<ImportJob>& jobs);
 
 }  // namespace kzv::cli

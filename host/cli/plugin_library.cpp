@@ -38,20 +38,23 @@ PluginLibrary::~PluginLibrary() {
     unload_if_unused();
 }
 
-tessavo::Ref<tessavo::IPlug> PluginLibrary::create_plug(std::string_view class_id) {
-    if (!handle_) return nullptr;
+tessavo::Ref<tessavo::IPlug> PluginLibrary::create_plug(std::string_view class_id, std::string& error) const {
+    if (!handle_) {
+        error = "the plug-in library is not loaded";
+        return nullptr;
+    }
     void* raw = nullptr;
     const std::string id(class_id);
     const std::int32_t result = get_class_object_(id.c_str(), tessavo::IClassFactory::kInterfaceId, &raw);
     if (result != tessavo::kResultOk || !raw) {
-        error_ = failure_text("DllGetClassObject", result);
+        error = failure_text("DllGetClassObject", result);
         return nullptr;
     }
     auto factory = tessavo::Ref<tessavo::IClassFactory>::adopt(static_cast<tessavo::IClassFactory*>(raw));
     raw = nullptr;
     const tessavo::Status status = factory->CreateInstance(tessavo::IPlug::kInterfaceId, raw);
     if (!status.ok() || !raw) {
-        error_ = failure_text("CreateInstance", status.number, status.description);
+        error = failure_text("CreateInstance", status.number, status.description);
         return nullptr;
     }
     return tessavo::Ref<tessavo::IPlug>::adopt(static_cast<tessavo::IPlug*>(raw));

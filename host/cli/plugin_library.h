@@ -22,11 +22,13 @@ class PluginLibrary {
     PluginLibrary& operator=(const PluginLibrary&) = delete;
 
     bool loaded() const noexcept { return handle_ != nullptr; }
+    // Why the library could not be loaded.
     const std::string& error() const noexcept { return error_; }
 
-    // A new object of class_id through its class factory, as IPlug; null with error() set on failure.
-    // The object's component-wide state belongs to the calling thread.
-    tessavo::Ref<tessavo::IPlug> create_plug(std::string_view class_id);
+    // A new object of class_id through its class factory, as IPlug; null with `error` set on failure.
+    // The object's component-wide state belongs to the calling thread. Thread-safe: several threads
+    // may create objects at once.
+    tessavo::Ref<tessavo::IPlug> create_plug(std::string_view class_id, std::string& error) const;
 
     // Unloads the library once it says that no object of it is alive; otherwise it stays loaded
     // until the process ends. Returns whether it was unloaded.

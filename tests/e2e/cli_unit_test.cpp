@@ -1,16 +1,25 @@
-// kzv-import's parts that need no plug-in: terminal lines, options, the verdict on a session.
+// kzv-import's parts that need no plug-in: terminal lines, options and inputs, parallel work, the
+// verdict on a session.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <sstream>
+#include <stdexcept>
 
 #include "host/cli/import_session.h"
 #include "host/cli/options.h"
+#include "host/cli/parallel.h"
+#include "host/cli/shared_terminal.h"
 #include "host/scene/scene_host.h"
 #include "host/terminal/terminal_output.h"
+#include "temp_dir.h"
 
 namespace {
 
+namespace fs = std::filesystem;
 using kzv::host::printable;
 using tessavo::MessageIcon;
 
@@ -91,20 +100,159 @@ TEST(Options, DefaultOutputAndCollisions) {
     EXPECT_EQ(kzv::cli::default_output_path("scenes/room.KZV"), "scenes/room.glb");
     EXPECT_EQ(kzv::cli::default_output_path("room"), "room.glb");
 
-    kzv::cli::CliOptions options;
-    options.input = "scene.glb";
-    options.output = "./scene.glb";
-    EXPECT_NE(kzv::cli::file_collision(options).find("overwrite the input"), std::string::npos);
-    options.output = "out/scene.glb";
-    EXPECT_EQ(kzv::cli::file_collision(options), "");
-    options.host_log = "scene.glb";
-    EXPECT_NE(kzv::cli::file_collision(options).find("overwrite the input"), std::string::npos);
-    options.host_log = "out/../out/scene.glb";
-    EXPECT_NE(kzv::cli::file_collision(options).find("same file"), std::string::npos);
-    options.host_log = "out/scene.bin";
-    EXPECT_EQ(kzv::cli::file_collision(options), "");
-    options.output = "out/scene.GLTF";  // writes out/scene.bin too
-    EXPECT_NE(kzv::cli::file_collision(options).find("same file"), std::string::npos);
+    kzv::cli::ImportJob job{"scene.glb", "./scene.glb"};
+    EXPECT_NE(kzv::cli::file_collision(job, {}).find("overwrite the input"), std::string::npos);
+    job.output = "out/scene.glb";
+    EXPECT_EQ(kzv::cli::file_collision(job, {}), "");
+    EXPECT_NE(kzv::cli::file_collision(job, "scene.glb").find("overwrite the input"), std::string::npos);
+    EXPECT_NE(kzv::cli::file_collision(job, "out/../out/scene.glb").find("same file"), std::string::npos);
+    EXPECT_EQ(kzv::cli::file_collision(job, "out/scene.bin"), "");
+    job.output = "out/scene.GLTF";  // writes out/scene.bin too
+    EXPECT_NE(kzv::cli::file_collision(job, "out/scene.bin").find("same file"), std::string::npos);
+}
+
+TEST(Options, JobsThatWouldOverwriteOneAnother) {
+    using Jobs = std::vector<kzv::cli::ImportJob>;
+    EXPECT_EQ(kzv::cli::jobs_collision(Jobs{{"a/x.KZV", "out/x.glb"}, {"b/y.KZV", "out/y.glb"}}), "");
+    EXPECT_NE(kzv::cli::jobs_collision(Jobs{{"a/x.KZV", "out/x.glb"}, {"b/x.KZV", "out/./x.glb"}})
+                  .find("would both be written to"),
+              std::string::npos);
+    EXPECT_NE(kzv::cli::jobs_collision(Jobs{{"a/x.KZV", "a/y.glb"}, {"a/y.glb", "a/z.glb"}})
+                  .find("would overwrite the input"),
+              std::string::npos);
+    EXPECT_NE(kzv::cli::jobs_collision(Jobs{{"a/x.KZV", "a/x.gltf"}, {"a/y.KZV", "a/x.bin"}}), "")
+        << "a .gltf writes its .bin too";
+}
+
+// A folder of scene files among other entries, for the command-line tests.
+class CommandLine : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (const char* name : {"b.KZV", "a.kzv", "c.Kzv", "notes.txt", "sub/d.KZV"}) touch(name);
+        fs::create_directories(dir_.path() / "folder.KZV");  // a folder is no scene file
+    }
+    void touch(const std::string& name) {
+        fs::create_directories((dir_.path() / name).parent_path());
+        std::ofstream(dir_.path() / name) << "x";
+    }
+    std::string path(const std::string& name) const { return (dir_.path() / name).string(); }
+    kzv::cli::ParsedCommandLine parse(std::vector<std::string> args) {
+        args.insert(args.begin(), "kzv-import");
+        std::vector<const char*> argv;
+        for (const std::string& arg : args) argv.push_back(arg.c_str());
+        out_.str(""), err_.str("");
+        return kzv::cli::parse_command_line(static_cast<int>(argv.size()), argv.data(), out_, err_);
+    }
+
+    kzv_test::TempDir dir_;
+    std::ostringstream out_, err_;
+};
+
+TEST_F(CommandLine, FolderGivesItsSceneFilesSortedButNotItsSubfolders) {
+    std::error_code error;
+    const std::vector<fs::path> files = kzv::cli::scene_files_in(dir_.path(), error);
+    EXPECT_FALSE(error);
+    EXPECT_EQ(files, (std::vector<fs::path>{path("a.kzv"), path("b.KZV"), path("c.Kzv")}));
+    kzv::cli::scene_files_in(dir_.path() / "none", error);
+    EXPECT_TRUE(error);
+}
+
+TEST_F(CommandLine, InputsBecomeJobs) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        std::vector<std::pair<std::string, std::string>> jobs;  // input, output relative to the folder
+        bool batch;
+    };
+    const std::vector<Case> cases = {
+        {"one file", {"@b.KZV"}, {{"b.KZV", "b.glb"}}, false},
+        {"one file, -o", {"@b.KZV", "-o", "@x.gltf"}, {{"b.KZV", "x.gltf"}}, false},
+        {"one file, -O", {"@b.KZV", "-O", "@out"}, {{"b.KZV", "out/b.glb"}}, false},
+        {"folder", {"@"}, {{"a.kzv", "a.glb"}, {"b.KZV", "b.glb"}, {"c.Kzv", "c.glb"}}, true},
+        {"files in the order given",
+         {"@c.Kzv", "@sub/d.KZV"},
+         {{"c.Kzv", "c.glb"}, {"sub/d.KZV", "sub/d.glb"}},
+         true},
+        {"each file once",
+         {"@b.KZV", "@", "@./b.KZV"},
+         {{"b.KZV", "b.glb"}, {"a.kzv", "a.glb"}, {"c.Kzv", "c.glb"}},
+         true},
+        {"folder, -O", {"@sub", "-O", "@out", "-j", "3"}, {{"sub/d.KZV", "out/d.glb"}}, true},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args;
+        for (const std::string& arg : c.args)
+            args.push_back(arg.starts_with("@") ? path(arg.substr(1)) : arg);
+        const kzv::cli::ParsedCommandLine parsed = parse(args);
+        ASSERT_EQ(parsed.status, kzv::cli::ParseStatus::run) << c.name << "\n" << err_.str();
+        EXPECT_EQ(parsed.options.batch, c.batch) << c.name;
+        std::vector<std::pair<std::string, std::string>> jobs;
+        for (const kzv::cli::ImportJob& job : parsed.options.jobs)
+            jobs.emplace_back(job.input.lexically_relative(dir_.path()).lexically_normal().string(),
+                              job.output.lexically_relative(dir_.path()).lexically_normal().string());
+        EXPECT_EQ(jobs, c.jobs) << c.name;
+    }
+    EXPECT_EQ(parse({path("b.KZV")}).options.threads, 1);
+    EXPECT_EQ(parse({path("b.KZV"), "-j", "4"}).options.threads, 4);
+}
+
+TEST_F(CommandLine, CombinationsThatAreUsageErrors) {
+    touch("empty/readme.txt");
+    touch("other/b.KZV");
+    const std::vector<std::pair<std::vector<std::string>, const char*>> cases = {
+        {{"@a.kzv", "@b.KZV", "-o", "@x.glb"}, "use --output-dir"},
+        {{"@", "-o", "@x.glb"}, "use --output-dir"},
+        {{"@a.kzv", "@b.KZV", "--host-log", "@log.jsonl"}, "--host-log needs a single input"},
+        {{"@a.kzv", "-o", "@x.glb", "-O", "@out"}, "excludes"},
+        {{"@empty"}, "no .KZV files"},
+        {{"@b.KZV", "@other/b.KZV", "-O", "@out"}, "would both be written to"},
+        {{"-j", "0", "@a.kzv"}, "--jobs"},
+        {{"-j", "x", "@a.kzv"}, "--jobs"},
+    };
+    for (const auto& [raw_args, says] : cases) {
+        std::vector<std::string> args;
+        for (const std::string& arg : raw_args)
+            args.push_back(arg.starts_with("@") ? path(arg.substr(1)) : arg);
+        EXPECT_EQ(parse(args).status, kzv::cli::ParseStatus::usage_error) << says;
+        EXPECT_NE(err_.str().find(says), std::string::npos) << says << "\n" << err_.str();
+    }
+}
+
+TEST(PrefixLines, EveryLineGetsThePrefix) {
+    using kzv::cli::prefix_lines;
+    EXPECT_EQ(prefix_lines("", "error 9: x\n  trace"), "error 9: x\n  trace");
+    EXPECT_EQ(prefix_lines("a.KZV: ", "error 9: x\n  trace"), "a.KZV: error 9: x\na.KZV:   trace");
+    EXPECT_EQ(prefix_lines("a: ", ""), "a: ");
+    EXPECT_EQ(prefix_lines("a: ", "x\n"), "a: x\na: ");
+}
+
+TEST(SharedTerminal, SummaryLinesArePrefixedAndEscaped) {
+    std::ostringstream err, out;
+    kzv::cli::SharedTerminal shared(err, false, true, out);
+    kzv::cli::FileTerminal file(shared, "a\x1b.KZV: ", false);
+    file.print("groups: 1\n  Crate\x07\n");
+    EXPECT_EQ(out.str(), "a\\x1B.KZV: groups: 1\na\\x1B.KZV:   Crate\\x07\n");
+    file.plugin_progress({true, 3, 1});  // not shown for a file of a batch
+    file.error("error 6: Overflow");
+    EXPECT_EQ(err.str(), "a\\x1B.KZV: error 6: Overflow\n");
+}
+
+TEST(ForEachParallel, EveryIndexOnceAndFailuresAfterTheRest) {
+    for (const int threads : {1, 2, 5, 64}) {
+        std::vector<std::atomic<int>> calls(37);
+        kzv::cli::for_each_parallel(calls.size(), threads, [&](std::size_t i) { ++calls[i]; });
+        for (std::size_t i = 0; i < calls.size(); ++i)
+            EXPECT_EQ(calls[i], 1) << "threads " << threads << " index " << i;
+    }
+    std::atomic<int> ran{0};
+    EXPECT_THROW(kzv::cli::for_each_parallel(10, 3,
+                                             [&](std::size_t i) {
+                                                 ++ran;
+                                                 if (i % 4 == 1) throw std::runtime_error("file failed");
+                                             }),
+                 std::runtime_error);
+    EXPECT_EQ(ran, 10) << "a failing call does not stop the others";
+    kzv::cli::for_each_parallel(0, 4, [](std::size_t) { FAIL() << "no work"; });
 }
 
 TEST(JudgeOutcome, CompletedOnlyWithTheInformationBoxAndNoError) {

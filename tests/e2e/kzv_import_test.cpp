@@ -141,6 +141,67 @@ TEST_F(KzvImport, BareGroupBecomesAnObjectNode) {
     EXPECT_TRUE(json["nodes"][0].is_object()) << json.dump();
 }
 
+// Lines of stderr that start with prefix, without it.
+std::vector<std::string> lines_of(const std::string& text, const std::string& prefix) {
+    std::vector<std::string> lines;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = text.find('\n', start);
+        const std::string line = text.substr(start, end - start);
+        if (line.starts_with(prefix)) lines.push_back(line.substr(prefix.size()));
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return lines;
+}
+
+// Two copies of the demo with its bitmaps and a scene that fails, imported from their folder on two
+// threads: each file's lines come whole and in its own order, and the failure stops no other file.
+TEST_F(KzvImport, BatchImportsEveryFileAndCountsTheFailures) {
+    fs::copy(kDemo.parent_path() / "Bitmaps", file("Bitmaps"));
+    fs::copy_file(kDemo, file("a.KZV"));
+    fs::copy_file(kDemo, file("b.kzv"));
+    write_failing_scene();
+    const fs::path out = file("out");
+    const ProgramRun run = import({dir_.path().string(), "-O", out.string(), "-j", "2"});
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_TRUE(fs::exists(out / "a.glb") && fs::exists(out / "b.glb"));
+    EXPECT_FALSE(fs::exists(out / "broken.glb"));
+    EXPECT_TRUE(run.err.ends_with("\n2 imported, 1 failed\n")) << run.err;
+
+    const std::string a = file("a.KZV").string() + ": ", b = file("b.kzv").string() + ": ",
+                      broken = file("broken.KZV").string() + ": ";
+    std::size_t counted = 1;  // the last line
+    for (const auto& [prefix, output] : {std::pair{a, out / "a.glb"}, std::pair{b, out / "b.glb"}}) {
+        const std::vector<std::string> expected = {"notice: Imported Cameras", "notice: Imported Lights",
+                                                   "notice: Imported Tracks", "KZV: Import Complete",
+                                                   "wrote " + output.string()};
+        EXPECT_EQ(lines_of(run.err, prefix), expected) << run.err;
+        counted += expected.size();
+    }
+    const std::vector<std::string> failed = lines_of(run.err, broken);
+    ASSERT_GE(failed.size(), 5u) << run.err;
+    EXPECT_TRUE(failed[3].starts_with("error 9: ")) << "after the three notices\n" << run.err;
+    EXPECT_EQ(failed[4], "  Imp_KZV.clsPlugin") << "the report's trace, each line named";
+    EXPECT_EQ(failed.back(), "kzv-import: import failed; nothing written");
+    counted += failed.size();
+    EXPECT_EQ(lines_of(run.err, "").size(), counted) << "every other line names its file\n" << run.err;
+}
+
+TEST_F(KzvImport, QuietBatchOfGoodFilesPrintsNothing) {
+    fs::copy_file(kDemo, file("a.KZV"));
+    fs::copy_file(kDemo, file("b.KZV"));
+    const ProgramRun run = import({"-q", "-j", "3", file("a.KZV").string(), file("b.KZV").string()});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(folder_entries(), (std::vector<std::string>{"a.KZV", "a.glb", "b.KZV", "b.glb"}));
+}
+
+TEST_F(KzvImport, OutputFolderIsCreatedForASingleFile) {
+    const ProgramRun run = import({"-q", kDemo.string(), "-O", file("new/folder").string()});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(read_text(file("new/folder/demo.glb")).substr(0, 4), "glTF");
+}
+
 struct UsageCase {
     const char* name;
     std::vector<std::string> args;  // "@" stands for the demo, "%" for the scratch folder
@@ -158,6 +219,8 @@ TEST_F(KzvImport, UsageErrorsExitWithTwoAndWriteNothing) {
         {"log over output", {"@", "-o", "%/a.glb", "--host-log", "%/a.glb"}, "same file"},
         {"missing plug-in", {"--plugin", "%/none.so", "@"}, "cannot load the plug-in"},
         {"not a plug-in", {"--plugin", KZV_TESSAVO_LIBRARY, "@"}, "not a plug-in library"},
+        {"one output for several inputs", {"@", "%", "-o", "%/a.glb"}, "use --output-dir"},
+        {"threads", {"-j", "0", "@"}, "--jobs"},
     };
     for (const UsageCase& c : cases) {
         std::vector<std::string> args;
