@@ -1,0 +1,37 @@
+# A small benchmark scene, checked end to end: the .KZV read back, the PLY and the .glb read by the
+# Assimp loader (when built) all hold the triangles the generator wrote, and kzv-import converts it.
+# -D SCENE=<generator> READ_KZV=<reader> IMPORT=<kzv-import> ASSIMP=<loader or empty> WORK_DIR=<dir>
+file(REMOVE_RECURSE ${WORK_DIR})
+
+function(run_checked out_var)
+    execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    if(NOT status EQUAL 0)
+        message(FATAL_ERROR "${ARGN} failed (${status}): ${out}${err}")
+    endif()
+    set(${out_var} "${out}" PARENT_SCOPE)
+endfunction()
+
+function(expect_triangles what text)
+    string(REGEX MATCH "^[0-9]+" count "${text}")
+    if(NOT count STREQUAL triangles)
+        message(FATAL_ERROR "${what}: expected ${triangles} triangles, got: ${text}")
+    endif()
+endfunction()
+
+run_checked(generated ${SCENE} ${WORK_DIR} 5000 3)
+string(REGEX MATCH "^[0-9]+" triangles "${generated}")
+if(NOT triangles GREATER 4000)
+    message(FATAL_ERROR "generator: ${generated}")
+endif()
+run_checked(read ${READ_KZV} ${WORK_DIR}/scene.KZV)
+expect_triangles("scene.KZV" "${read}")
+run_checked(imported ${IMPORT} ${WORK_DIR}/scene.KZV -o ${WORK_DIR}/out.glb)
+if(NOT EXISTS ${WORK_DIR}/out.glb)
+    message(FATAL_ERROR "kzv-import wrote nothing")
+endif()
+if(ASSIMP)
+    foreach(file scene.ply scene.glb)
+        run_checked(loaded ${ASSIMP} ${WORK_DIR}/${file})
+        expect_triangles(${file} "${loaded}")
+    endforeach()
+endif()
