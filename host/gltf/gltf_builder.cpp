@@ -3,11 +3,15 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <map>
+#include <memory>
 #include <numbers>
 #include <optional>
 #include <span>
+#include <stdexcept>
+#include <utility>
 
 #include "host/gltf/gltf_document.h"
 #include "host/gltf/repairs.h"
@@ -31,30 +35,45 @@ struct MaterialKey {
     auto operator<=>(const MaterialKey&) const = default;
 };
 
-// How the corners of one mesh node reach the file.
-struct MeshTransform {
-    bool mirror = false;       // axis conversion: z negated
-    std::optional<Mat4> bake;  // a matrix that glTF nodes cannot hold, applied to the vertices
-    std::optional<std::array<double, 9>> bake_normals;
-    bool reverse_winding = false;
-};
-
 struct OutputCorner {
     Vec3 position{};
     Vec3 normal{};
+    double normal_length = 0;  // length(normal), worked out once: it is costly and needed twice
     bool normal_usable = false;
     std::array<float, 2> uv{};
     std::array<float, 2> uv2{};
     std::array<std::uint8_t, 4> color{255, 255, 255, 255};
 };
 
-struct VertexArrays {
-    std::vector<float> positions, normals, uv, uv2;
-    std::vector<std::uint8_t> colors;
+// One vertex as the file holds it.
+struct OutputVertex {
+    std::array<float, 3> position;
+    std::array<float, 3> normal;
+    std::array<float, 2> uv;
+    std::array<float, 2> uv2;
+    std::array<std::uint8_t, 4> color;
+};
+
+// Bounds of positions, as a POSITION accessor states them.
+struct Bounds {
+    static constexpr double kInfinity = std::numeric_limits<double>::infinity();
+    std::array<double, 3> low{kInfinity, kInfinity, kInfinity};
+    std::array<double, 3> high{-kInfinity, -kInfinity, -kInfinity};
+
+    void add(const std::array<float, 3>& p) {
+        for (std::size_t k = 0; k < 3; ++k) {
+            low[k] = std::min<double>(low[k], p[k]);
+            high[k] = std::max<double>(high[k], p[k]);
+        }
+    }
 };
 
 bool finite_as_float(const Vec3& v) {
     return std::isfinite(to_float(v[0])) && std::isfinite(to_float(v[1])) && std::isfinite(to_float(v[2]));
+}
+
+std::array<float, 3> as_floats(const Vec3& v) {
+    return {to_float(v[0]), to_float(v[1]), to_float(v[2])};
 }
 
 Vec3 mirrored(Vec3 v, bool mirror) {
@@ -66,9 +85,9 @@ Vec3 widen(const std::array<float, 3>& v) {
     return {v[0], v[1], v[2]};
 }
 
-Vec3 normalised(const Vec3& v) {
-    const double len = length(v);
-    return {v[0] / len, v[1] / len, v[2] / len};
+Vec3 output_position(const Corner& corner, const MeshTransform& transform) {
+    const Vec3 p = mirrored(widen(corner.position), transform.mirror);
+    return transform.bake ? transform_point(*transform.bake, p) : p;
 }
 
 // Newell's normal of the corners in output order, counter-clockwise seen from the front.
@@ -86,9 +105,150 @@ Vec3 face_normal(std::span<const OutputCorner> corners) {
     return {n[0] / len, n[1] / len, n[2] / len};
 }
 
-template <class T>
-void append(std::vector<T>& out, std::initializer_list<T> values) {
-    out.insert(out.end(), values);
+std::size_t fan_vertex_count(const Polygon& polygon) {
+    return 3 * (std::size_t{polygon.corner_count} - 2);
+}
+
+// Reads polygons' corners into output space and order, noting the repairs they need.
+class CornerReader {
+  public:
+    CornerReader(const Scene& scene, RepairLog& repairs) : scene_(scene), repairs_(repairs) {}
+
+    // The corners of one polygon, or false when it must be left out.
+    bool gather(const Polygon& polygon, const MeshTransform& transform, std::vector<OutputCorner>& out) {
+        out.clear();
+        bool finite = true;
+        for_each_corner(scene_, polygon, [&](const Corner& corner) {
+            OutputCorner o;
+            o.position = output_position(corner, transform);
+            finite = finite && finite_as_float(o.position);
+            o.normal_usable = usable_normal(corner, o.normal_length);
+            if (o.normal_usable) {
+                // Mirroring keeps the length.
+                o.normal = mirrored(widen(corner.normal), transform.mirror);
+                if (transform.bake) {
+                    o.normal_usable = transform.bake_normals.has_value();
+                    if (o.normal_usable) {
+                        o.normal = transform_normal(*transform.bake_normals, o.normal);
+                        o.normal_length = length(o.normal);
+                    }
+                }
+            }
+            o.uv = finite_uv(corner.uv);
+            if (corner.flags & kCornerHasUv2) o.uv2 = finite_uv(corner.uv2);
+            if (corner.flags & kCornerHasColor)
+                o.color = {corner.color[0], corner.color[1], corner.color[2], 255};
+            out.push_back(o);
+        });
+        if (!finite) {
+            repairs_.note(Repair::non_finite_position);
+            return false;
+        }
+        if (transform.reverse_winding) std::reverse(out.begin(), out.end());
+        return true;
+    }
+
+  private:
+    // Whether the corner's normal can be used (after normalising), and its length.
+    bool usable_normal(const Corner& corner, double& len) {
+        len = length(widen(corner.normal));
+        if (!(corner.flags & kCornerHasNormal) || !std::isfinite(len) || !(len > 0)) {
+            repairs_.note(Repair::zero_normal);
+            return false;
+        }
+        if (std::abs(len - 1) > kUnitTolerance) repairs_.note(Repair::non_unit_normal);
+        return true;
+    }
+
+    std::array<float, 2> finite_uv(const std::array<float, 2>& uv) {
+        if (std::isfinite(uv[0]) && std::isfinite(uv[1])) return uv;
+        repairs_.note(Repair::non_finite_uv);
+        return {std::isfinite(uv[0]) ? uv[0] : 0.0f, std::isfinite(uv[1]) ? uv[1] : 0.0f};
+    }
+
+    const Scene& scene_;
+    RepairLog& repairs_;
+};
+
+// The vertex arrays of one primitive, made a batch at a time: each array collects the values of
+// kBatch vertices, which then go to the sink at their place in the buffer. The batch stays in
+// the processor's caches, where the whole arrays of a big mesh would take fresh memory.
+class VertexBatch {
+  public:
+    explicit VertexBatch(const BinarySink& sink) : sink_(sink) {}
+
+    void start(const VertexSource& source) {
+        source_ = &source;
+        written_ = 0;
+        filled_ = 0;
+    }
+
+    void add(const OutputVertex& v) {
+        positions_[filled_] = v.position;
+        normals_[filled_] = v.normal;
+        uv_[filled_] = v.uv;
+        uv2_[filled_] = v.uv2;
+        colors_[filled_] = v.color;
+        if (++filled_ == kBatch) flush();
+    }
+
+    // Hands over the rest; the vertices made must be those the document counted.
+    void finish() {
+        flush();
+        if (written_ != source_->count) throw std::logic_error("the vertex count of a primitive changed");
+    }
+
+  private:
+    static constexpr std::size_t kBatch = 4096;
+
+    template <class T>
+    void put(std::size_t offset, const std::array<T, kBatch>& values) {
+        if (offset == kNoOffset) return;
+        sink_(offset + written_ * sizeof(T), values.data(), filled_ * sizeof(T));
+    }
+
+    void flush() {
+        if (filled_ == 0) return;
+        put(source_->positions, positions_);
+        put(source_->normals, normals_);
+        put(source_->uv, uv_);
+        put(source_->uv2, uv2_);
+        put(source_->colors, colors_);
+        written_ += filled_;
+        filled_ = 0;
+    }
+
+    const BinarySink& sink_;
+    const VertexSource* source_ = nullptr;
+    std::size_t written_ = 0;  // vertices handed over
+    std::size_t filled_ = 0;   // vertices in the batch
+    std::array<std::array<float, 3>, kBatch> positions_;
+    std::array<std::array<float, 3>, kBatch> normals_;
+    std::array<std::array<float, 2>, kBatch> uv_;
+    std::array<std::array<float, 2>, kBatch> uv2_;
+    std::array<std::array<std::uint8_t, 4>, kBatch> colors_;
+};
+
+// Adds the polygon as a fan of triangles.
+void emit_polygon(std::span<const OutputCorner> corners, VertexBatch& batch) {
+    std::optional<Vec3> face;  // only polygons with an unusable normal need it
+    auto emit = [&](const OutputCorner& c) {
+        const bool own_normal = c.normal_usable && c.normal_length > 0 && std::isfinite(c.normal_length);
+        if (!own_normal && !face) face = face_normal(corners);
+        const Vec3 n = own_normal ? Vec3{c.normal[0] / c.normal_length, c.normal[1] / c.normal_length,
+                                         c.normal[2] / c.normal_length}
+                                  : *face;
+        batch.add({as_floats(c.position),
+                   {static_cast<float>(n[0]), static_cast<float>(n[1]), static_cast<float>(n[2])},
+                   c.uv,
+                   c.uv2,
+                   c.color});
+    };
+    for (std::size_t i = 1; i + 1 < corners.size(); ++i) {
+        emit(corners[0]);
+        emit(corners[i]);
+        emit(corners[i + 1]);
+    }
 }
 
 class DocumentBuilder {
@@ -107,7 +267,6 @@ class DocumentBuilder {
         scene.nodes = std::move(roots);
         doc_.model.scenes.push_back(std::move(scene));
         doc_.model.defaultScene = 0;
-        doc_.warnings = repairs_.warnings();
         return std::move(doc_);
     }
 
@@ -118,44 +277,51 @@ class DocumentBuilder {
 
     // ---- Buffer ----
 
-    int add_view(const void* data, std::size_t size, int target) {
-        while (doc_.binary.size() % 4 != 0) doc_.binary.push_back(0);
+    // A view of `size` bytes at the end of the buffer, each starting on a 4-byte boundary.
+    int add_view(std::size_t size, int target) {
+        const std::size_t offset = (doc_.binary_size + 3) / 4 * 4;
+        doc_.binary_size = offset + size;
         tinygltf::BufferView view;
         view.buffer = 0;
-        view.byteOffset = doc_.binary.size();
+        view.byteOffset = offset;
         view.byteLength = size;
         view.target = target;
-        const auto* bytes = static_cast<const std::uint8_t*>(data);
-        doc_.binary.insert(doc_.binary.end(), bytes, bytes + size);
         doc_.model.bufferViews.push_back(std::move(view));
         return static_cast<int>(doc_.model.bufferViews.size() - 1);
     }
 
-    template <class T>
-    int add_accessor(const std::vector<T>& values, int component_type, int type, int components,
-                     bool normalized = false) {
+    // A view of bytes that stay alive and unchanged until the document is written.
+    int add_bytes_view(const void* data, std::size_t size, int target) {
+        const int view = add_view(size, target);
+        doc_.pieces.push_back({static_cast<const std::uint8_t*>(data), size, view_offset(view)});
+        return view;
+    }
+
+    std::size_t view_offset(int view) const { return doc_.model.bufferViews[view].byteOffset; }
+
+    // An accessor of `count` elements of `components` values of `value_bytes` each, with its view.
+    int add_accessor(std::size_t count, int component_type, int type, std::size_t components,
+                     std::size_t value_bytes, bool normalized = false) {
         tinygltf::Accessor accessor;
-        accessor.bufferView =
-            add_view(values.data(), values.size() * sizeof(T), TINYGLTF_TARGET_ARRAY_BUFFER);
+        accessor.bufferView = add_view(count * components * value_bytes, TINYGLTF_TARGET_ARRAY_BUFFER);
         accessor.componentType = component_type;
         accessor.type = type;
-        accessor.count = values.size() / static_cast<std::size_t>(components);
+        accessor.count = count;
         accessor.normalized = normalized;
         doc_.model.accessors.push_back(std::move(accessor));
         return static_cast<int>(doc_.model.accessors.size() - 1);
     }
 
+    std::size_t accessor_offset(int accessor) const {
+        return view_offset(doc_.model.accessors[accessor].bufferView);
+    }
+
     // POSITION accessors carry their bounds, computed from the very floats written.
-    int add_positions(const std::vector<float>& positions) {
-        const int index = add_accessor(positions, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, 3);
-        std::vector<double> low(3, std::numeric_limits<double>::infinity());
-        std::vector<double> high(3, -std::numeric_limits<double>::infinity());
-        for (std::size_t i = 0; i < positions.size(); ++i) {
-            low[i % 3] = std::min<double>(low[i % 3], positions[i]);
-            high[i % 3] = std::max<double>(high[i % 3], positions[i]);
-        }
-        doc_.model.accessors[index].minValues = std::move(low);
-        doc_.model.accessors[index].maxValues = std::move(high);
+    int add_positions(std::size_t count, const Bounds& bounds) {
+        const int index =
+            add_accessor(count, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, 3, sizeof(float));
+        doc_.model.accessors[index].minValues.assign(bounds.low.begin(), bounds.low.end());
+        doc_.model.accessors[index].maxValues.assign(bounds.high.begin(), bounds.high.end());
         return index;
     }
 
@@ -168,7 +334,7 @@ class DocumentBuilder {
         image.name = valid_utf8(source.name);
         image.mimeType = source.mime_type;
         if (images_ == ImagePlacement::embedded)
-            image.bufferView = add_view(source.bytes.data(), source.bytes.size(), 0);
+            image.bufferView = add_bytes_view(source.bytes.data(), source.bytes.size(), 0);
         doc_.model.images.push_back(std::move(image));
         doc_.image_bitmaps.push_back(bitmap);
         if (doc_.model.samplers.empty()) {
@@ -238,108 +404,72 @@ class DocumentBuilder {
 
     // ---- Meshes ----
 
-    // The corners of one polygon in output space and order, or false when it must be left out.
-    bool gather_corners(const Polygon& polygon, const MeshTransform& transform,
-                        std::vector<OutputCorner>& out) {
-        out.clear();
+    // Whether the polygon will be written (its output positions are finite); if so, adds its
+    // corners to the bounds, in the order their vertices are written.
+    bool add_bounds(const Polygon& polygon, const MeshTransform& transform, Bounds& bounds) {
+        std::vector<std::array<float, 3>>& positions = positions_scratch_;
+        positions.clear();
         bool finite = true;
         for_each_corner(scene_, polygon, [&](const Corner& corner) {
-            OutputCorner o;
-            o.position = mirrored(widen(corner.position), transform.mirror);
-            if (transform.bake) o.position = transform_point(*transform.bake, o.position);
-            finite = finite && finite_as_float(o.position);
-            o.normal_usable = usable_normal(corner);
-            if (o.normal_usable) {
-                o.normal = mirrored(widen(corner.normal), transform.mirror);
-                if (transform.bake) {
-                    o.normal_usable = transform.bake_normals.has_value();
-                    if (o.normal_usable) o.normal = transform_normal(*transform.bake_normals, o.normal);
-                }
-            }
-            o.uv = finite_uv(corner.uv);
-            if (corner.flags & kCornerHasUv2) o.uv2 = finite_uv(corner.uv2);
-            if (corner.flags & kCornerHasColor)
-                o.color = {corner.color[0], corner.color[1], corner.color[2], 255};
-            out.push_back(o);
+            const Vec3 p = output_position(corner, transform);
+            finite = finite && finite_as_float(p);
+            positions.push_back(as_floats(p));
         });
-        if (!finite) {
-            repairs_.note(Repair::non_finite_position);
-            return false;
-        }
-        if (transform.reverse_winding) std::reverse(out.begin(), out.end());
+        if (!finite) return false;
+        if (transform.reverse_winding) std::reverse(positions.begin(), positions.end());
+        for (const auto& p : positions) bounds.add(p);
         return true;
     }
 
-    // Whether the corner's normal can be used (after normalising); counts the repairs.
-    bool usable_normal(const Corner& corner) {
-        const Vec3 n = widen(corner.normal);
-        const double len = length(n);
-        if (!(corner.flags & kCornerHasNormal) || !std::isfinite(len) || !(len > 0)) {
-            repairs_.note(Repair::zero_normal);
-            return false;
-        }
-        if (std::abs(len - 1) > kUnitTolerance) repairs_.note(Repair::non_unit_normal);
-        return true;
+    // The repairs of polygons that write no vertices, which write_vertex_data never sees.
+    void count_vertex_repairs(std::span<const std::uint32_t> polygons, const MeshTransform& transform) {
+        CornerReader reader(scene_, repairs_);
+        std::vector<OutputCorner> corners;
+        for (std::uint32_t index : polygons) (void)reader.gather(scene_.polygons[index], transform, corners);
     }
 
-    std::array<float, 2> finite_uv(const std::array<float, 2>& uv) {
-        if (std::isfinite(uv[0]) && std::isfinite(uv[1])) return uv;
-        repairs_.note(Repair::non_finite_uv);
-        return {std::isfinite(uv[0]) ? uv[0] : 0.0f, std::isfinite(uv[1]) ? uv[1] : 0.0f};
-    }
-
-    // Appends the polygon as a fan of triangles.
-    static void emit_polygon(std::span<const OutputCorner> corners, VertexArrays& arrays) {
-        const Vec3 face = face_normal(corners);
-        auto emit = [&](const OutputCorner& c) {
-            const Vec3 n = c.normal_usable && length(c.normal) > 0 && std::isfinite(length(c.normal))
-                               ? normalised(c.normal)
-                               : face;
-            append(arrays.positions,
-                   {to_float(c.position[0]), to_float(c.position[1]), to_float(c.position[2])});
-            append(arrays.normals,
-                   {static_cast<float>(n[0]), static_cast<float>(n[1]), static_cast<float>(n[2])});
-            append(arrays.uv, {c.uv[0], c.uv[1]});
-            append(arrays.uv2, {c.uv2[0], c.uv2[1]});
-            append(arrays.colors, {c.color[0], c.color[1], c.color[2], c.color[3]});
-        };
-        for (std::size_t i = 1; i + 1 < corners.size(); ++i) {
-            emit(corners[0]);
-            emit(corners[i]);
-            emit(corners[i + 1]);
-        }
-    }
-
+    // The primitive of the polygons that share a material. Its vertex arrays are only described
+    // here (see VertexSource); write_vertex_data makes them while the file is written.
     std::optional<tinygltf::Primitive> build_primitive(std::span<const std::uint32_t> polygons,
                                                        const MaterialKey& key,
                                                        const MeshTransform& transform) {
-        VertexArrays arrays;
-        bool with_colors = false, with_uv2 = key.bitmap2 != kNoIndex;
-        std::vector<OutputCorner>& corners = scratch_;
+        VertexSource source{{polygons.begin(), polygons.end()}, transform};
+        Bounds bounds;
+        std::uint8_t flags = 0;  // of the corners of the polygons written
         for (std::uint32_t index : polygons) {
             const Polygon& polygon = scene_.polygons[index];
-            if (!gather_corners(polygon, transform, corners)) continue;
-            for_each_corner(scene_, polygon, [&](const Corner& c) {
-                with_colors |= (c.flags & kCornerHasColor) != 0;
-                with_uv2 |= (c.flags & kCornerHasUv2) != 0;
-            });
-            emit_polygon(corners, arrays);
+            if (!add_bounds(polygon, transform, bounds)) continue;
+            source.count += fan_vertex_count(polygon);
+            flags |= polygon.corner_flags;
         }
-        if (arrays.positions.empty()) return std::nullopt;
+        if (source.count == 0) {
+            count_vertex_repairs(polygons, transform);
+            return std::nullopt;
+        }
+        const bool with_uv2 = key.bitmap2 != kNoIndex || (flags & kCornerHasUv2);
+        const bool with_colors = (flags & kCornerHasColor) != 0;
+
+        const std::size_t n = source.count;
+        constexpr int kFloat = TINYGLTF_COMPONENT_TYPE_FLOAT;
         tinygltf::Primitive primitive;
         primitive.mode = TINYGLTF_MODE_TRIANGLES;
         primitive.material = material_for(key);
-        primitive.attributes["POSITION"] = add_positions(arrays.positions);
-        primitive.attributes["NORMAL"] =
-            add_accessor(arrays.normals, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, 3);
-        primitive.attributes["TEXCOORD_0"] =
-            add_accessor(arrays.uv, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC2, 2);
+        auto& attributes = primitive.attributes;
+        attributes["POSITION"] = add_positions(n, bounds);
+        attributes["NORMAL"] = add_accessor(n, kFloat, TINYGLTF_TYPE_VEC3, 3, sizeof(float));
+        attributes["TEXCOORD_0"] = add_accessor(n, kFloat, TINYGLTF_TYPE_VEC2, 2, sizeof(float));
         if (with_uv2)
-            primitive.attributes["TEXCOORD_1"] =
-                add_accessor(arrays.uv2, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC2, 2);
+            attributes["TEXCOORD_1"] = add_accessor(n, kFloat, TINYGLTF_TYPE_VEC2, 2, sizeof(float));
         if (with_colors)
-            primitive.attributes["COLOR_0"] = add_accessor(
-                arrays.colors, TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE, TINYGLTF_TYPE_VEC4, 4, true);
+            attributes["COLOR_0"] =
+                add_accessor(n, TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE, TINYGLTF_TYPE_VEC4, 4, 1, true);
+
+        source.positions = accessor_offset(attributes["POSITION"]);
+        source.normals = accessor_offset(attributes["NORMAL"]);
+        source.uv = accessor_offset(attributes["TEXCOORD_0"]);
+        if (with_uv2) source.uv2 = accessor_offset(attributes["TEXCOORD_1"]);
+        if (with_colors) source.colors = accessor_offset(attributes["COLOR_0"]);
+        doc_.vertices.push_back(std::move(source));
         return primitive;
     }
 
@@ -574,33 +704,40 @@ class DocumentBuilder {
         return nodes;
     }
 
+    // The track's finite points in output space, kept in the document for writing.
+    const std::vector<float>& track_positions(const Track& track, Bounds& bounds) {
+        std::vector<float>& positions = doc_.track_points.emplace_back();
+        for (std::size_t i = 0; i < track.point_count(); ++i) {
+            const Vec3 p = mirrored({track.points[3 * i], track.points[3 * i + 1], track.points[3 * i + 2]},
+                                    options_.convert_axes);
+            if (!finite_as_float(p)) continue;
+            const std::array<float, 3> f = as_floats(p);
+            positions.insert(positions.end(), f.begin(), f.end());
+            bounds.add(f);
+        }
+        return positions;
+    }
+
     std::vector<int> add_tracks() {
         std::vector<int> nodes;
         for (const Track& track : scene_.tracks) {
             if (!track.in_world) continue;
-            std::vector<float> positions;
-            std::size_t dropped = 0;
-            for (std::size_t i = 0; i < track.point_count(); ++i) {
-                const Vec3 p =
-                    mirrored({track.points[3 * i], track.points[3 * i + 1], track.points[3 * i + 2]},
-                             options_.convert_axes);
-                if (!finite_as_float(p)) {
-                    ++dropped;
-                    continue;
-                }
-                append(positions, {to_float(p[0]), to_float(p[1]), to_float(p[2])});
-            }
-            if (dropped > 0) repairs_.note(Repair::track_points, dropped);
-            if (positions.empty()) {
+            Bounds bounds;
+            const std::vector<float>& positions = track_positions(track, bounds);
+            const std::size_t count = positions.size() / 3;
+            if (count < track.point_count()) repairs_.note(Repair::track_points, track.point_count() - count);
+            if (count == 0) {
                 repairs_.note(Repair::track_left_out);
                 continue;
             }
             tinygltf::Primitive primitive;
-            const std::size_t count = positions.size() / 3;
             primitive.mode = count == 1     ? TINYGLTF_MODE_POINTS
                              : track.cyclic ? TINYGLTF_MODE_LINE_LOOP
                                             : TINYGLTF_MODE_LINE_STRIP;
-            primitive.attributes["POSITION"] = add_positions(positions);
+            const int accessor = add_positions(count, bounds);
+            primitive.attributes["POSITION"] = accessor;
+            doc_.pieces.push_back({reinterpret_cast<const std::uint8_t*>(positions.data()),
+                                   positions.size() * sizeof(float), accessor_offset(accessor)});
             tinygltf::Mesh mesh;
             mesh.name = valid_utf8(track.name);
             mesh.primitives.push_back(std::move(primitive));
@@ -623,17 +760,30 @@ class DocumentBuilder {
     const GltfOptions& options_;
     ImagePlacement images_;
     GltfDocument doc_;
-    RepairLog repairs_;
+    RepairLog& repairs_ = doc_.repairs;
     std::map<MaterialKey, int> materials_;
     std::map<std::uint32_t, int> textures_;
     std::vector<int> node_of_group_;
-    std::vector<OutputCorner> scratch_;
+    std::vector<std::array<float, 3>> positions_scratch_;
 };
 
 }  // namespace
 
 GltfDocument build_document(const Scene& scene, const GltfOptions& options, ImagePlacement images) {
     return DocumentBuilder(scene, options, images).build();
+}
+
+void write_vertex_data(const Scene& scene, GltfDocument& document, const BinarySink& sink) {
+    CornerReader reader(scene, document.repairs);
+    auto batch = std::make_unique<VertexBatch>(sink);  // about 200 KiB: not for the stack
+    std::vector<OutputCorner> corners;
+    for (const VertexSource& source : document.vertices) {
+        batch->start(source);
+        for (std::uint32_t index : source.polygons)
+            if (reader.gather(scene.polygons[index], source.transform, corners))
+                emit_polygon(corners, *batch);
+        batch->finish();
+    }
 }
 
 std::string valid_utf8(const std::string& text) {

@@ -3,11 +3,16 @@
 
 #include <tiny_gltf.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "host/gltf/gltf_writer.h"
+#include "host/gltf/repairs.h"
+#include "host/gltf/transform.h"
 #include "host/scene/scene.h"
 
 namespace kzv::host::gltf {
@@ -17,16 +22,59 @@ enum class ImagePlacement {
     external,  // image files beside the .gltf; the writer sets their URIs
 };
 
-struct GltfDocument {
-    // Everything but the buffer list: the one buffer is `binary`, which the writer streams to
-    // its file instead of copying it into the model.
-    tinygltf::Model model;
-    std::vector<std::uint8_t> binary;
-    std::vector<std::uint32_t> image_bitmaps;  // the scene bitmap of each glTF image
-    std::vector<std::string> warnings;         // one per kind of repair
+// How the corners of one mesh node reach the file.
+struct MeshTransform {
+    bool mirror = false;       // axis conversion: z negated
+    std::optional<Mat4> bake;  // a matrix that glTF nodes cannot hold, applied to the vertices
+    std::optional<std::array<double, 9>> bake_normals;
+    bool reverse_winding = false;
 };
 
+inline constexpr std::size_t kNoOffset = static_cast<std::size_t>(-1);
+
+// One primitive's vertex arrays, described rather than held: write_vertex_data makes them from
+// the scene while the file is written, so that a big mesh's arrays never exist whole in memory.
+struct VertexSource {
+    std::vector<std::uint32_t> polygons;  // the primitive's polygons, those left out included
+    MeshTransform transform;
+    std::size_t count = 0;  // vertices
+    // Where each array starts in the buffer; kNoOffset for arrays the primitive does not have.
+    std::size_t positions = kNoOffset;
+    std::size_t normals = kNoOffset;
+    std::size_t uv = kNoOffset;
+    std::size_t uv2 = kNoOffset;
+    std::size_t colors = kNoOffset;
+};
+
+// Bytes of the buffer that exist already (image files, track points) and stay alive and unchanged
+// until the document is written.
+struct BinaryPiece {
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+    std::size_t offset = 0;  // in the buffer
+};
+
+struct GltfDocument {
+    // Everything but the buffer list. The one buffer (binary_size bytes, zero where nothing is
+    // written) is written to its file piece by piece: `pieces`, then `vertices`.
+    tinygltf::Model model;
+    std::size_t binary_size = 0;
+    std::vector<BinaryPiece> pieces;
+    std::vector<VertexSource> vertices;
+    std::vector<std::vector<float>> track_points;  // the memory of the tracks' pieces
+    std::vector<std::uint32_t> image_bitmaps;      // the scene bitmap of each glTF image
+    // The repairs made so far; write_vertex_data adds those of the vertices.
+    RepairLog repairs;
+};
+
+// Receives `size` bytes for `offset` in the buffer.
+using BinarySink = std::function<void(std::size_t offset, const void* data, std::size_t size)>;
+
 GltfDocument build_document(const Scene& scene, const GltfOptions& options, ImagePlacement images);
+
+// Makes the vertex arrays of every primitive of `document`, built from `scene`, and hands them to
+// `sink` a batch at a time; notes the repairs they need in document.repairs.
+void write_vertex_data(const Scene& scene, GltfDocument& document, const BinarySink& sink);
 
 // The document's JSON text; `buffer_uri` names the external binary file, or is empty for .glb.
 std::string document_json(const GltfDocument& document, const std::string& buffer_uri, bool pretty);

@@ -30,8 +30,8 @@ std::string document_json(const GltfDocument& document, const std::string& buffe
         throw std::runtime_error("cannot serialise the glTF document");
 
     nlohmann::json json = nlohmann::json::parse(text.str());
-    if (!document.binary.empty()) {
-        nlohmann::json buffer{{"byteLength", document.binary.size()}};
+    if (document.binary_size > 0) {
+        nlohmann::json buffer{{"byteLength", document.binary_size}};
         if (!buffer_uri.empty()) buffer["uri"] = buffer_uri;
         json["buffers"] = nlohmann::json::array({buffer});
     }
@@ -96,6 +96,30 @@ class PendingFile {
 
     bool write(const std::string& text) { return write(text.data(), text.size()); }
 
+    // Writes at `offset` from the start of the file, wherever the sequential writes are.
+    bool write_at(std::uint64_t offset, const void* data, std::size_t size) {
+        const auto* bytes = static_cast<const char*>(data);
+        while (error_.empty() && size > 0) {
+            const ssize_t written = ::pwrite(fd_, bytes, size, static_cast<off_t>(offset));
+            if (written < 0 && errno == EINTR) continue;
+            if (written <= 0) {
+                error_ = "cannot write " + temporary_.string() + ": " + std::strerror(errno);
+                break;
+            }
+            bytes += written;
+            offset += static_cast<std::uint64_t>(written);
+            size -= static_cast<std::size_t>(written);
+        }
+        return error_.empty();
+    }
+
+    // Sets the file's length; bytes never written read as zeros.
+    bool set_size(std::uint64_t size) {
+        if (error_.empty() && ::ftruncate(fd_, static_cast<off_t>(size)) != 0)
+            error_ = "cannot write " + temporary_.string() + ": " + std::strerror(errno);
+        return error_.empty();
+    }
+
     // Flushes the data to disk before the rename, so that a crash cannot leave a renamed but
     // empty file behind.
     bool commit() {
@@ -131,17 +155,31 @@ std::size_t padding(std::size_t size) {
     return (4 - size % 4) % 4;
 }
 
+// The binary buffer, starting at byte `start` of the file. Its pieces go to their places, so the
+// padding between them is never written and reads as zeros. The vertex data is made while it is
+// written; a failed write still lets it run to the end, so that the repairs are all counted.
+void write_binary(PendingFile& file, std::uint64_t start, const Scene& scene, gltf::GltfDocument& document) {
+    for (const gltf::BinaryPiece& piece : document.pieces)
+        file.write_at(start + piece.offset, piece.data, piece.size);
+    gltf::write_vertex_data(scene, document, [&](std::size_t offset, const void* data, std::size_t size) {
+        file.write_at(start + offset, data, size);
+    });
+}
+
 // The GLB container: 12-byte header, the JSON chunk padded with spaces, the BIN chunk padded with
 // zeros; every chunk starts on a 4-byte boundary.
-std::string write_glb(const gltf::GltfDocument& document, const fs::path& output,
+std::string write_glb(gltf::GltfDocument& document, const Scene& scene, const fs::path& output,
                       std::vector<fs::path>& files) {
     std::string json = gltf::document_json(document, "", false);
     json.append(padding(json.size()), ' ');
-    const std::size_t bin_padding = padding(document.binary.size());
-    const std::uint64_t bin_chunk = document.binary.empty() ? 0 : 8 + document.binary.size() + bin_padding;
+    const std::size_t bin_padding = padding(document.binary_size);
+    const std::uint64_t bin_chunk = document.binary_size == 0 ? 0 : 8 + document.binary_size + bin_padding;
     const std::uint64_t total = 12 + 8 + json.size() + bin_chunk;
-    if (total > std::numeric_limits<std::uint32_t>::max())
+    if (total > std::numeric_limits<std::uint32_t>::max()) {
+        gltf::write_vertex_data(scene, document,
+                                [](std::size_t, const void*, std::size_t) {});  // counts repairs
         return "the scene is too large for a .glb file (4 GiB)";
+    }
 
     std::string head = "glTF";
     put_u32(head, 2);
@@ -152,14 +190,14 @@ std::string write_glb(const gltf::GltfDocument& document, const fs::path& output
     // A failed write makes the later ones do nothing; commit() then reports the first error.
     file.write(head);
     file.write(json);
-    if (!document.binary.empty()) {
+    if (document.binary_size > 0) {
         std::string bin_head;
-        put_u32(bin_head, static_cast<std::uint32_t>(document.binary.size() + bin_padding));
+        put_u32(bin_head, static_cast<std::uint32_t>(document.binary_size + bin_padding));
         put_u32(bin_head, 0x004E4942);  // "BIN\0"
         file.write(bin_head);
-        file.write(document.binary.data(), document.binary.size());
-        file.write(std::string(bin_padding, '\0'));
+        write_binary(file, 12 + 8 + json.size() + 8, scene, document);
     }
+    file.set_size(total);
     if (!file.commit()) return file.error();
     files.push_back(output);
     return {};
@@ -188,30 +226,37 @@ std::string write_gltf_files(gltf::GltfDocument& document, const Scene& scene, c
     const fs::path folder = output.parent_path();
     std::vector<std::pair<std::unique_ptr<PendingFile>, fs::path>> pending;
 
-    auto add_file = [&](const std::string& name, const void* data, std::size_t size) {
+    // `fill(file)` writes the file's contents.
+    auto add_file = [&](const std::string& name, const auto& fill) {
         auto file = std::make_unique<PendingFile>(folder / name);
-        file->write(data, size);
+        fill(*file);
         pending.emplace_back(std::move(file), folder / name);
         return pending.back().first->error();
     };
+    auto bytes = [](const void* data, std::size_t size) {
+        return [=](PendingFile& file) { file.write(data, size); };
+    };
 
     std::string buffer_uri;
-    if (!document.binary.empty()) {
+    if (document.binary_size > 0) {
         buffer_uri = stem + ".bin";
-        if (auto error = add_file(buffer_uri, document.binary.data(), document.binary.size()); !error.empty())
-            return error;
+        auto fill = [&](PendingFile& file) {
+            write_binary(file, 0, scene, document);
+            file.set_size(document.binary_size);
+        };
+        if (auto error = add_file(buffer_uri, fill); !error.empty()) return error;
     }
     for (std::size_t i = 0; i < document.model.images.size(); ++i) {
         tinygltf::Image& image = document.model.images[i];
         const Bitmap& bitmap = scene.bitmaps[document.image_bitmaps[i]];
         const std::string name =
             stem + "_" + std::to_string(i) + (image.mimeType == "image/jpeg" ? ".jpg" : ".png");
-        if (auto error = add_file(name, bitmap.bytes.data(), bitmap.bytes.size()); !error.empty())
+        if (auto error = add_file(name, bytes(bitmap.bytes.data(), bitmap.bytes.size())); !error.empty())
             return error;
         image.uri = uri_escape(name);
     }
     const std::string json = gltf::document_json(document, uri_escape(buffer_uri), true) + "\n";
-    if (auto error = add_file(output.filename().string(), json.data(), json.size()); !error.empty())
+    if (auto error = add_file(output.filename().string(), bytes(json.data(), json.size())); !error.empty())
         return error;
 
     for (auto& [file, path] : pending) {
@@ -239,9 +284,9 @@ WriteOutcome write_gltf(const Scene& scene, const fs::path& output, const GltfOp
         const bool binary = extension == ".glb";
         gltf::GltfDocument document = gltf::build_document(
             scene, options, binary ? gltf::ImagePlacement::embedded : gltf::ImagePlacement::external);
-        outcome.warnings = document.warnings;
-        outcome.error = binary ? write_glb(document, output, outcome.files)
+        outcome.error = binary ? write_glb(document, scene, output, outcome.files)
                                : write_gltf_files(document, scene, output, outcome.files);
+        outcome.warnings = document.repairs.warnings();
     } catch (const std::bad_alloc&) {
         outcome.error = "out of memory while writing " + output.string();
     } catch (const std::exception& e) {

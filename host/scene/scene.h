@@ -1,9 +1,10 @@
 // The reference host's in-memory scene: plain data that SceneHost fills from the plug-in's calls
 // and that the summary and the glTF writer read.
 //
-// Corners live in one flat array (not one heap object per corner) so that imports of millions
-// of triangles stay fast and lean. Values that arrive as doubles widened from the scene file's
-// floats are stored as floats; matrices, camera and light values stay doubles.
+// Corners and polygons live in flat arrays (not one heap object each) that grow without copying
+// (MappedArray), so that imports of millions of triangles stay fast and lean. Values that arrive as
+// doubles widened from the scene file's floats are stored as floats; matrices, camera and light
+// values stay doubles.
 #pragma once
 
 #include <array>
@@ -13,6 +14,8 @@
 #include <limits>
 #include <string>
 #include <vector>
+
+#include "host/scene/mapped_array.h"
 
 namespace kzv::host {
 
@@ -33,8 +36,7 @@ inline constexpr std::uint8_t kCornerHasNormal = 1;
 inline constexpr std::uint8_t kCornerHasColor = 2;
 inline constexpr std::uint8_t kCornerHasUv2 = 4;
 
-// One polygon corner. Corners of a polygon are chained through `next` in the order they were
-// added, so that polygons built in an interleaved order still keep their own corners.
+// One polygon corner (48 bytes: millions of them make up most of a big scene).
 struct Corner {
     std::array<float, 3> position{};
     std::array<float, 3> normal{};
@@ -43,13 +45,16 @@ struct Corner {
     std::array<std::uint8_t, 3> color{};
     std::uint8_t flags = 0;
     std::uint32_t polygon = kNoIndex;  // index of the owning polygon
-    std::uint32_t next = kNoIndex;     // next corner of the same polygon
 };
 
+// A polygon's corners are normally one run in Scene::corners, first_corner onwards, since the
+// plug-in adds them one polygon at a time. Polygons built in turns keep their own corners too: such
+// a polygon lists its corner indices, in the order they were added, in Scene::scattered_corners.
 struct Polygon {
     std::uint32_t first_corner = kNoIndex;
-    std::uint32_t last_corner = kNoIndex;
     std::uint32_t corner_count = 0;
+    std::uint32_t scattered = kNoIndex;   // index into Scene::scattered_corners, or kNoIndex for a run
+    std::uint8_t corner_flags = 0;        // Corner::flags of all its corners together
     std::array<std::int32_t, 3> color{};  // 0..255 scale as sent, not clamped
     bool has_color = false;
     bool closed = false;
@@ -118,8 +123,9 @@ struct Bitmap {
 
 struct Scene {
     std::vector<Group> groups;
-    std::vector<Polygon> polygons;
-    std::vector<Corner> corners;
+    MappedArray<Polygon> polygons;
+    MappedArray<Corner> corners;
+    std::vector<std::vector<std::uint32_t>> scattered_corners;
     std::vector<Camera> cameras;
     std::vector<Light> lights;
     std::vector<Track> tracks;
@@ -129,12 +135,14 @@ struct Scene {
 // Calls `visit(corner)` for each corner of the polygon, in the order they were added.
 template <class Visit>
 void for_each_corner(const Scene& scene, const Polygon& polygon, Visit&& visit) {
-    std::uint32_t index = polygon.first_corner;
-    for (std::uint32_t n = 0; n < polygon.corner_count && index != kNoIndex; ++n) {
-        const Corner& corner = scene.corners[index];
-        visit(corner);
-        index = corner.next;
+    if (polygon.scattered != kNoIndex) {
+        for (const std::uint32_t index : scene.scattered_corners[polygon.scattered])
+            visit(scene.corners[index]);
+        return;
     }
+    if (polygon.corner_count == 0) return;
+    const Corner* run = scene.corners.data() + polygon.first_corner;
+    for (std::uint32_t n = 0; n < polygon.corner_count; ++n) visit(run[n]);
 }
 
 }  // namespace kzv::host

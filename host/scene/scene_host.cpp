@@ -43,19 +43,22 @@ Status unknown_handle(ObjectKind kind, Handle handle) {
                         std::string(kind_name(kind)) + " " + std::to_string(handle));
 }
 
-template <class T>
-T* find(std::vector<T>& items, ObjectKind kind, Handle handle) {
+template <class Items>
+auto* find(Items& items, ObjectKind kind, Handle handle) {
     const auto index = handle_index(handle, kind, items.size());
     return index ? &items[*index] : nullptr;
 }
 
+Status no_more_handles(ObjectKind kind) {
+    return host_failure(HostError::too_many_objects,
+                        std::string("no more ") + std::string(kind_name(kind)) + " handles");
+}
+
 // Appends a new object and answers its handle, or a failure when the kind's handles ran out.
-template <class T>
-Status add_object(std::vector<T>& items, ObjectKind kind, T object, Handle& handle) {
+template <class Items, class T>
+Status add_object(Items& items, ObjectKind kind, T object, Handle& handle) {
     handle = 0;
-    if (items.size() >= kMaxObjectsPerKind)
-        return host_failure(HostError::too_many_objects,
-                            std::string("no more ") + std::string(kind_name(kind)) + " handles");
+    if (items.size() >= kMaxObjectsPerKind) return no_more_handles(kind);
     items.push_back(std::move(object));
     handle = make_handle(kind, items.size() - 1);
     return Status::success();
@@ -380,21 +383,35 @@ Status SceneHost::AddPolygonVertex(Handle polygon, const std::array<double, 6>& 
         if (!index) return unknown_handle(ObjectKind::polygon, polygon);
         Polygon& p = scene_.polygons[*index];
         if (p.closed) return host_failure(HostError::polygon_closed, "polygon " + std::to_string(polygon));
-        Corner corner;
+        if (scene_.corners.size() >= kMaxObjectsPerKind) return no_more_handles(ObjectKind::vertex);
+        // Everything that can fail comes first, so that a failure leaves the scene as it was.
+        scene_.corners.reserve(scene_.corners.size() + 1);
+        const auto added = static_cast<std::uint32_t>(scene_.corners.size());
+        link_corner(p, added);
+        Corner& corner = scene_.corners.push_back(Corner{});
         corner.position = {to_float(data[0]), to_float(data[1]), to_float(data[2])};
         corner.uv = {to_float(data[3]), to_float(data[4])};
         corner.polygon = *index;
-        Status status = add_object(scene_.corners, ObjectKind::vertex, corner, vertex);
-        if (!status.ok()) return status;
-        const auto added = static_cast<std::uint32_t>(scene_.corners.size() - 1);
-        if (p.last_corner == kNoIndex)
-            p.first_corner = added;
-        else
-            scene_.corners[p.last_corner].next = added;
-        p.last_corner = added;
-        ++p.corner_count;
+        vertex = make_handle(ObjectKind::vertex, added);
         return Status::success();
     });
+}
+
+// Makes corner `added` the polygon's next one: it extends the polygon's run when it directly
+// follows it, which is the usual case; otherwise the polygon's corners are listed one by one.
+void SceneHost::link_corner(Polygon& polygon, std::uint32_t added) {
+    if (polygon.corner_count == 0) {
+        polygon.first_corner = added;
+    } else if (polygon.scattered != kNoIndex) {
+        scene_.scattered_corners[polygon.scattered].push_back(added);
+    } else if (polygon.first_corner + polygon.corner_count != added) {
+        std::vector<std::uint32_t> corners(polygon.corner_count);
+        for (std::uint32_t n = 0; n < polygon.corner_count; ++n) corners[n] = polygon.first_corner + n;
+        corners.push_back(added);
+        scene_.scattered_corners.push_back(std::move(corners));
+        polygon.scattered = static_cast<std::uint32_t>(scene_.scattered_corners.size() - 1);
+    }
+    ++polygon.corner_count;
 }
 
 Status SceneHost::SetVertexNormal(Handle vertex, const std::array<double, 3>& normal) noexcept {
@@ -402,6 +419,7 @@ Status SceneHost::SetVertexNormal(Handle vertex, const std::array<double, 3>& no
     if (!corner) return guarded([&] { return unknown_handle(ObjectKind::vertex, vertex); });
     corner->normal = to_floats(normal);
     corner->flags |= kCornerHasNormal;
+    scene_.polygons[corner->polygon].corner_flags |= kCornerHasNormal;
     return Status::success();
 }
 
@@ -425,6 +443,7 @@ Status SceneHost::SetPolygonVertexColor(Handle vertex, Handle polygon,
         if (!status.ok()) return status;
         corner->color = rgb;
         corner->flags |= kCornerHasColor;
+        scene_.polygons[corner->polygon].corner_flags |= kCornerHasColor;
         return status;
     });
 }
@@ -437,6 +456,7 @@ Status SceneHost::SetPolygonVertexUV2(Handle vertex, Handle polygon,
         if (!status.ok()) return status;
         corner->uv2 = {to_float(uv[0]), to_float(uv[1])};
         corner->flags |= kCornerHasUv2;
+        scene_.polygons[corner->polygon].corner_flags |= kCornerHasUv2;
         return status;
     });
 }

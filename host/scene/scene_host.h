@@ -150,6 +150,7 @@ class SceneHost final : public tessavo::IHostApplication {
     std::uint32_t load_bitmap(const std::string& path);
     tessavo::Status set_bitmap(tessavo::Handle polygon, tessavo::Handle bitmap, bool second);
     tessavo::Status corner_of(tessavo::Handle vertex, tessavo::Handle polygon, Corner*& corner);
+    void link_corner(Polygon& polygon, std::uint32_t added);
 
     std::atomic<std::uint32_t> references_{1};
     HostOptions options_;

@@ -19,166 +19,190 @@ tessavo::Ref<tessavo::IHostSceneInterface> HostScene::Scene() const {
     return scene;
 }
 
+HostScene::Hold::Hold(HostScene& scene) : scene_(scene) {
+    if (scene_.held_) return;
+    scene_.held_ = Component().host_scene;
+    owner_ = true;
+}
+
+HostScene::Hold::~Hold() {
+    if (owner_) scene_.held_.reset();
+}
+
+template <class Call>
+void HostScene::Forward(Call&& call) {
+    // The held object stays alive even if the component's slot is replaced during the call; any other
+    // object gets a counted reference for the call, as without a hold.
+    tessavo::IHostSceneInterface* current = Component().host_scene.get();
+    if (current != nullptr && current == held_.get()) {
+        CheckHostStatus(call(*current));
+        return;
+    }
+    const tessavo::Ref<tessavo::IHostSceneInterface> scene = Scene();
+    CheckHostStatus(call(*scene));
+}
+
 void HostScene::AttachHost(tessavo::IHostApplication*& host) {
-    CheckHostStatus(Scene()->AttachHost(host));
+    Forward([&](tessavo::IHostSceneInterface& s) { return s.AttachHost(host); });
 }
 
 std::int32_t HostScene::GetHostLCID() {
     std::int32_t lcid = 0;
-    CheckHostStatus(Scene()->GetHostLCID(lcid));
+    Forward([&](tessavo::IHostSceneInterface& s) { return s.GetHostLCID(lcid); });
     return lcid;
 }
 
 void HostScene::ReportMessage(const std::string& text, std::int32_t& kind) {
-    CheckHostStatus(Scene()->ReportMessage(text, kind));
+    Forward([&](tessavo::IHostSceneInterface& s) { return s.ReportMessage(text, kind); });
 }
 
 void HostScene::ReportError(std::int32_t number, const std::string& description, const std::string& source) {
-    CheckHostStatus(Scene()->ReportError(number, description, source));
+    Forward([&](tessavo::IHostSceneInterface& s) { return s.ReportError(number, description, source); });
 }
 
 void HostScene::ShowProgress(tessavo::VBool show) {
-    CheckHostStatus(Scene()->ShowProgress(show));
+    Forward([&](tessavo::IHostSceneInterface& s) { return s.ShowProgress(show); });
 }
 void HostScene::SetProgressMax(std::int32_t count) {
-    CheckHostStatus(Scene()->SetProgressMax(count));
+    Forward([&](tessavo::IHostSceneInterface& s) { return s.SetProgressMax(count); });
 }
 void HostScene::SetProgressValue(std::int32_t count) {
-    CheckHostStatus(Scene()->SetProgressValue(count));
+    Forward([&](tessavo::IHostSceneInterface& s) { return s.SetProgressValue(count); });
 }
 
 Handle HostScene::LoadBitmap(const std::string& path, tessavo::VBool flag) {
     Handle bitmap = 0;
-    CheckHostStatus(Scene()->LoadBitmap(path, flag, bitmap));
+    Forward([&](tessavo::IHostSceneInterface& s) { return s.LoadBitmap(path, flag, bitmap); });
     return bitmap;
 }
 
 Handle HostScene::CreateCamera(const std::string& name) {
     Handle camera = 0;
-    CheckHostStatus(Scene()->CreateCamera(name, camera));
+    Forward([&](tessavo::IHostSceneInterface& s) { return s.CreateCamera(name, camera); });
     return camera;
 }
 
 void HostScene::SetCameraPosition(Handle camera, double x, double y, double z) {
-    CheckHostStatus(Scene()->SetCameraPosition(camera, x, y, z));
+    Forward([&](tessavo::IHostSceneInterface& s) { return s.SetCameraPosition(camera, x, y, z); });
 }
 
 void HostScene::SetCameraAxes(Handle camera, const std::array<double, 3>& axis1,
                               const std::array<double, 3>& axis2, const std::array<double, 3>& axis3) {
-    CheckHostStatus(Scene()->SetCameraAxes(camera, axis1, axis2, axis3));
+    Forward([&](tessavo::IHostSceneInterface& s) { return s.SetCameraAxes(camera, axis1, axis2, axis3); });
 }
 
 void HostScene::SetCameraFov(Handle camera, double degrees) {
-    CheckHostStatus(Scene()->SetCameraFov(camera, degrees));
+    Forward([&](tessavo::IHostSceneInterface& s) { return s.SetCameraFov(camera, degrees); });
 }
 
 void HostScene::SetCameraRange(Handle camera, double distance) {
-    CheckHostStatus(Scene()->SetCameraRange(camera, distance));
+    Forward([&](tessavo::IHostSceneInterface& s) { return s.SetCameraRange(camera, distance); });
 }
 
 void HostScene::SetCameraMode(Handle camera, std::int32_t mode) {
-    CheckHostStatus(Scene()->SetCameraMode(camera, mode));
+    Forward([&](tessavo::IHostSceneInterface& s) { return s.SetCameraMode(camera, mode); });
 }
 
 Handle HostScene::CreateLight(const std::string& name, const std::array<double, 3>& position) {
     Handle light = 0;
-    CheckHostStatus(Scene()->CreateLight(name, position, light));
+    Forward([&](tessavo::IHostSceneInterface& s) { return s.CreateLight(name, position, light); });
     return light;
 }
 
 void HostScene::SetLightColor(Handle light, const std::array<std::uint8_t, 3>& rgb) {
-    CheckHostStatus(Scene()->SetLightColor(light, rgb));
+    Forward([&](tessavo::IHostSceneInterface& s) { return s.SetLightColor(light, rgb); });
 }
 
 void HostScene::SetLightIntensity(Handle light, double intensity) {
-    CheckHostStatus(Scene()->SetLightIntensity(light, intensity));
+    Forward([&](tessavo::IHostSceneInterface& s) { return s.SetLightIntensity(light, intensity); });
 }
 
 void HostScene::SetLightIntensity2(Handle light, double intensity) {
-    CheckHostStatus(Scene()->SetLightIntensity2(light, intensity));
+    Forward([&](tessavo::IHostSceneInterface& s) { return s.SetLightIntensity2(light, intensity); });
 }
 
 void HostScene::SetLightRange(Handle light, double distance) {
-    CheckHostStatus(Scene()->SetLightRange(light, distance));
+    Forward([&](tessavo::IHostSceneInterface& s) { return s.SetLightRange(light, distance); });
 }
 
 Handle HostScene::CreateTrack(const std::string& name, tessavo::VBool cyclic,
                               const std::vector<double>& points, std::int32_t count) {
     Handle track = 0;
-    CheckHostStatus(Scene()->CreateTrack(name, cyclic, points, count, track));
+    Forward(
+        [&](tessavo::IHostSceneInterface& s) { return s.CreateTrack(name, cyclic, points, count, track); });
     return track;
 }
 
 void HostScene::AddCameraToWorld(Handle camera) {
-    CheckHostStatus(Scene()->AddCameraToWorld(camera));
+    Forward([&](tessavo::IHostSceneInterface& s) { return s.AddCameraToWorld(camera); });
 }
 void HostScene::AddLightToWorld(Handle light) {
-    CheckHostStatus(Scene()->AddLightToWorld(light));
+    Forward([&](tessavo::IHostSceneInterface& s) { return s.AddLightToWorld(light); });
 }
 void HostScene::AddTrackToWorld(Handle track) {
-    CheckHostStatus(Scene()->AddTrackToWorld(track));
+    Forward([&](tessavo::IHostSceneInterface& s) { return s.AddTrackToWorld(track); });
 }
 
 Handle HostScene::CreateGroup(const std::string& name) {
     Handle group = 0;
-    CheckHostStatus(Scene()->CreateGroup(name, group));
+    Forward([&](tessavo::IHostSceneInterface& s) { return s.CreateGroup(name, group); });
     return group;
 }
 
 void HostScene::SetGroupParent(Handle group, Handle parent) {
-    CheckHostStatus(Scene()->SetGroupParent(group, parent));
+    Forward([&](tessavo::IHostSceneInterface& s) { return s.SetGroupParent(group, parent); });
 }
 
 void HostScene::SetGroupMatrix(Handle group, const std::array<double, 16>& matrix) {
-    CheckHostStatus(Scene()->SetGroupMatrix(group, matrix));
+    Forward([&](tessavo::IHostSceneInterface& s) { return s.SetGroupMatrix(group, matrix); });
 }
 
 void HostScene::AddGroupToWorld(Handle group, std::int32_t flag) {
-    CheckHostStatus(Scene()->AddGroupToWorld(group, flag));
+    Forward([&](tessavo::IHostSceneInterface& s) { return s.AddGroupToWorld(group, flag); });
 }
 
 Handle HostScene::CreatePolygon() {
     Handle polygon = 0;
-    CheckHostStatus(Scene()->CreatePolygon(polygon));
+    Forward([&](tessavo::IHostSceneInterface& s) { return s.CreatePolygon(polygon); });
     return polygon;
 }
 
 Handle HostScene::AddPolygonVertex(Handle polygon, const std::array<double, 6>& data) {
     Handle vertex = 0;
-    CheckHostStatus(Scene()->AddPolygonVertex(polygon, data, vertex));
+    Forward([&](tessavo::IHostSceneInterface& s) { return s.AddPolygonVertex(polygon, data, vertex); });
     return vertex;
 }
 
 void HostScene::SetVertexNormal(Handle vertex, const std::array<double, 3>& normal) {
-    CheckHostStatus(Scene()->SetVertexNormal(vertex, normal));
+    Forward([&](tessavo::IHostSceneInterface& s) { return s.SetVertexNormal(vertex, normal); });
 }
 
 void HostScene::SetPolygonVertexColor(Handle vertex, Handle polygon, const std::array<std::uint8_t, 3>& rgb) {
-    CheckHostStatus(Scene()->SetPolygonVertexColor(vertex, polygon, rgb));
+    Forward([&](tessavo::IHostSceneInterface& s) { return s.SetPolygonVertexColor(vertex, polygon, rgb); });
 }
 
 void HostScene::SetPolygonVertexUV2(Handle vertex, Handle polygon, const std::array<double, 2>& uv) {
-    CheckHostStatus(Scene()->SetPolygonVertexUV2(vertex, polygon, uv));
+    Forward([&](tessavo::IHostSceneInterface& s) { return s.SetPolygonVertexUV2(vertex, polygon, uv); });
 }
 
 void HostScene::SetPolygonColor(Handle polygon, std::int32_t red, std::int32_t green, std::int32_t blue) {
-    CheckHostStatus(Scene()->SetPolygonColor(polygon, red, green, blue));
+    Forward([&](tessavo::IHostSceneInterface& s) { return s.SetPolygonColor(polygon, red, green, blue); });
 }
 
 void HostScene::SetPolygonBitmap(Handle polygon, Handle bitmap) {
-    CheckHostStatus(Scene()->SetPolygonBitmap(polygon, bitmap));
+    Forward([&](tessavo::IHostSceneInterface& s) { return s.SetPolygonBitmap(polygon, bitmap); });
 }
 
 void HostScene::SetPolygonBitmap2(Handle polygon, Handle bitmap) {
-    CheckHostStatus(Scene()->SetPolygonBitmap2(polygon, bitmap));
+    Forward([&](tessavo::IHostSceneInterface& s) { return s.SetPolygonBitmap2(polygon, bitmap); });
 }
 
 void HostScene::ClosePolygon(Handle polygon) {
-    CheckHostStatus(Scene()->ClosePolygon(polygon));
+    Forward([&](tessavo::IHostSceneInterface& s) { return s.ClosePolygon(polygon); });
 }
 
 void HostScene::AddPolygonToGroup(Handle polygon, Handle group) {
-    CheckHostStatus(Scene()->AddPolygonToGroup(polygon, group));
+    Forward([&](tessavo::IHostSceneInterface& s) { return s.AddPolygonToGroup(polygon, group); });
 }
 
 }  // namespace imp_kzv

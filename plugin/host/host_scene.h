@@ -3,6 +3,10 @@
 // Every call goes to the host scene interface object in the calling thread's component state. A failed
 // status becomes a PluginError carrying the host's number, description and source unchanged, so the
 // error's trace starts with the host's source. Results come back as return values.
+//
+// Each call keeps its interface object alive until it returns. An import makes millions of calls, so
+// it holds the object once for its whole length (Hold); calls that go to the held object then need no
+// counted reference of their own.
 #pragma once
 
 #include <array>
@@ -28,6 +32,20 @@ class HostScene {
     // caller_source: the source of the error raised when the component has no host scene interface,
     // that is the source of the calling code ("Imp_KZV" or "Imp_KZV.<class>").
     explicit HostScene(std::string_view caller_source) : caller_source_(caller_source) {}
+
+    // Keeps the component's current host scene interface object (if any) alive while it exists; lets
+    // go of it when it ends. Holds nest: an inner one changes nothing.
+    class [[nodiscard]] Hold {
+      public:
+        explicit Hold(HostScene& scene);
+        ~Hold();
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+
+      private:
+        HostScene& scene_;
+        bool owner_ = false;
+    };
 
     void AttachHost(tessavo::IHostApplication*& host);
     std::int32_t GetHostLCID();
@@ -81,8 +99,12 @@ class HostScene {
     // The component's host scene interface at the time of the call (it may be replaced between calls),
     // held for the duration of the call.
     tessavo::Ref<tessavo::IHostSceneInterface> Scene() const;
+    // Makes `call(interface)` on the component's current interface and raises a failed status.
+    template <class Call>
+    void Forward(Call&& call);
 
     std::string caller_source_;
+    tessavo::Ref<tessavo::IHostSceneInterface> held_;
 };
 
 }  // namespace imp_kzv

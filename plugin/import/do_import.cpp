@@ -85,6 +85,7 @@ bool clsPlugin::DoImport(const std::string& fileName) {
     std::optional<SceneReader> file;
     try {
         HostScene& host = Scene();
+        const HostScene::Hold held(host);  // one counted reference for the whole import, not one per call
         host.ShowProgress(tessavo::kTrue);
         import_progress_counter_ = 0;
         import_work_done_ = 0;

@@ -8,6 +8,7 @@
 
 #include "gltf_test_support.h"
 #include "host/gltf/transform.h"
+#include "host/scene/host_error.h"
 #include "host/scene/scene_host.h"
 #include "scene_driver.h"
 
@@ -328,6 +329,79 @@ struct RepairCase {
     const char* warning;
 };
 
+// A mesh bigger than the writer's batches: every vertex reaches its place in every array.
+TEST_F(GltfWriter, BigMeshesArriveWhole) {
+    constexpr int kTriangles = 3000;
+    const Handle group = add_group(*host_, "G", 0);
+    std::vector<float> positions, uv2;
+    std::vector<std::uint8_t> colors;
+    for (int i = 0; i < kTriangles; ++i) {
+        TriangleSpec t = facing_triangle(i);
+        for (int k = 0; k < 3; ++k) {
+            t.corners[k].position[2] = i % 7;
+            if (i % 3 == 0)
+                t.corners[k].color = {{static_cast<std::uint8_t>(i), 7, static_cast<std::uint8_t>(k)}};
+            if (i % 5 == 0) t.corners[k].uv2 = {{0.5 * k, static_cast<double>(i)}};
+        }
+        add_triangle(*host_, group, t);
+        for (int k = 2; k >= 0; --k) {  // the order the host receives them
+            const CornerSpec& c = t.corners[k];
+            positions.insert(positions.end(), c.position.begin(), c.position.end());
+            const auto rgb = c.color.value_or(std::array<std::uint8_t, 3>{255, 255, 255});
+            colors.insert(colors.end(), {rgb[0], rgb[1], rgb[2], 255});
+            const auto st = c.uv2.value_or(std::array<double, 2>{0, 0});
+            uv2.insert(uv2.end(), st.begin(), st.end());
+        }
+    }
+    check(host_->AddGroupToWorld(group, 0), "AddGroupToWorld");
+    GltfOptions unchanged;
+    unchanged.convert_axes = false;
+    const tinygltf::Model model = round_trip("big.glb", unchanged);
+    ASSERT_EQ(model.meshes.size(), 1u);
+    const auto& attributes = model.meshes[0].primitives.at(0).attributes;
+    EXPECT_EQ(accessor_values<float>(model, attributes.at("POSITION")), positions);
+    EXPECT_EQ(accessor_values<std::uint8_t>(model, attributes.at("COLOR_0")), colors);
+    EXPECT_EQ(accessor_values<float>(model, attributes.at("TEXCOORD_1")), uv2);
+    const tinygltf::Accessor& bounds = model.accessors.at(attributes.at("POSITION"));
+    EXPECT_EQ(bounds.minValues, (std::vector<double>{-1, -1, 0}));
+    EXPECT_EQ(bounds.maxValues, (std::vector<double>{kTriangles, 1, 6}));
+}
+
+// Polygons built in turns are written as if they had been built one after the other.
+TEST_F(GltfWriter, PolygonsBuiltInTurnsWriteLikeOthers) {
+    auto build = [](SceneHost& host, bool in_turns) {
+        const Handle group = add_group(host, "G", 0);
+        Handle p = 0, q = 0, v = 0;
+        check(host.CreatePolygon(p), "CreatePolygon");
+        check(host.CreatePolygon(q), "CreatePolygon");
+        const std::array<std::array<double, 2>, 4> square{{{0, 0}, {1, 0}, {1, 1}, {0, 1}}};
+        auto add = [&](Handle polygon, std::size_t k, double z) {
+            check(host.AddPolygonVertex(polygon, {square[k][0], square[k][1], z, 0, 0, 100}, v),
+                  "AddPolygonVertex");
+            check(host.SetPolygonVertexColor(v, polygon, {static_cast<std::uint8_t>(k), 0, 0}),
+                  "SetPolygonVertexColor");
+        };
+        for (std::size_t k = 0; k < square.size(); ++k) {
+            add(p, k, 1);
+            if (in_turns) add(q, k, 2);
+        }
+        for (std::size_t k = 0; !in_turns && k < square.size(); ++k) add(q, k, 2);
+        for (Handle polygon : {p, q}) check(host.AddPolygonToGroup(polygon, group), "AddPolygonToGroup");
+        check(host.AddGroupToWorld(group, 0), "AddGroupToWorld");
+    };
+    build(*host_, true);
+    EXPECT_EQ(host_
+                  ->SetPolygonVertexColor(make_handle(ObjectKind::vertex, 1),
+                                          make_handle(ObjectKind::polygon, 0), {1, 2, 3})
+                  .number,
+              static_cast<std::int32_t>(HostError::invalid_argument));
+    round_trip("turns.glb");
+    host_ = SceneHost::create();
+    build(*host_, false);
+    round_trip("sequence.glb");
+    EXPECT_EQ(read_bytes(folder_ / "turns.glb"), read_bytes(folder_ / "sequence.glb"));
+}
+
 // Values glTF forbids are repaired or left out, with one warning per kind; the file still reads.
 TEST_F(GltfWriter, RepairsWhatGltfForbids) {
     const std::vector<RepairCase> cases{
@@ -360,6 +434,14 @@ TEST_F(GltfWriter, RepairsWhatGltfForbids) {
              add_triangle(h, g, facing_triangle());
          },
          "positions left out"},
+        {"left out with a zero normal",  // the only polygon of its mesh: no vertices written
+         [](SceneHost& h, Handle g) {
+             TriangleSpec t = facing_triangle();
+             t.corners[1].position = {0, kNaN, 0};
+             t.corners[2].normal = {0, 0, 0};
+             add_triangle(h, g, t);
+         },
+         "face normal"},
         {"NaN matrix",
          [](SceneHost& h, Handle g) {
              add_triangle(h, g, facing_triangle());

@@ -3,6 +3,8 @@
 
 #include "import/import_limits.h"
 #include "import_fixture.h"
+#include "null_host.h"
+#include "tessavo/call_log.h"
 
 namespace kzv_test {
 namespace {
@@ -262,6 +264,37 @@ TEST(ImportFailure, DeepChainOfGroupsImportsWithoutExhaustingTheStack) {
     run.Import(*w);
     EXPECT_EQ(run.host().Count("CreateGroup"), static_cast<std::size_t>(kDepth + 1));
     EXPECT_EQ(run.host().ui().messages().back().text, "Import Complete");
+}
+
+// A plug-in object created by the host in the middle of an import takes over the component's host
+// scene interface: the import's next call goes to that new, unattached interface and fails, and
+// nothing more reaches the first host, however the import holds on to its interface.
+TEST(ImportFailure, AnInterfaceReplacedDuringTheImportTakesTheNextCalls) {
+    std::vector<std::string> lines;
+    tessavo::Ref<clsPlugin> second;
+    auto ui = tessavo::MakeRef<ScriptedUserInterface>();
+    auto log = tessavo::CallLog::Create(tessavo::MakeRef<NullHost>(), ui, [&](std::string_view line) {
+        lines.emplace_back(line);
+        if (!second && line.find("\"SetProgressValue\"") != std::string_view::npos) {
+            ASSERT_TRUE(clsPlugin::Create(second).ok());
+        }
+    });
+    tessavo::ScopedUserInterface scoped(log.get());
+    tessavo::Ref<clsPlugin> plugin;
+    ASSERT_TRUE(clsPlugin::Create(plugin).ok());
+    tessavo::IHostApplication* app = log.get();
+    ASSERT_TRUE(plugin->SetHost(app).ok());
+
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("kzv-import-replaced-" + std::to_string(::getpid()) + ".KZV");
+    scenewriter::WriteSceneFile(*OneMeshWorld(TriangleGeometry({Tri({})})), path.string());
+    ui->AnswerDialog(path.string());
+    std::int32_t result = 0;
+    const tessavo::Status status = plugin->Import(result);
+    std::filesystem::remove(path);
+    EXPECT_EQ(status.number, tessavo::kErrNotAttached);
+    ASSERT_TRUE(second);
+    EXPECT_THAT(lines.back(), StartsWith(R"({"op": "SetProgressValue")"));
 }
 
 }  // namespace
