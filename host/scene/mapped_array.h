@@ -1,14 +1,14 @@
-// MappedArray: a growable array of plain values in pages of its own, for the scene's and the glTF
-// writer's big arrays (millions of corners).
+// MappedArray: a growable array of plain values for the scene's big arrays (millions of corners).
 //
 // Why not std::vector: a vector grows by copying into a new block while the old one is still alive,
-// so it touches up to three times the memory it ends with. This array grows by remapping its pages
-// (no copying) and asks the kernel for transparent huge pages. Both matter because every first touch
-// of a fresh 4 KiB page is a page fault, and on virtual machines a fault can cost as much as copying
-// a few hundred KiB; with 2 MiB pages a large array costs a few hundred faults instead of tens of
-// thousands.
+// so it touches up to three times the memory it ends with. Once this array is big, it lives in pages
+// of its own, grows by remapping them (no copying) and asks the kernel for transparent huge pages.
+// Both matter because every first touch of a fresh 4 KiB page is a page fault, and on virtual
+// machines a fault can cost as much as copying a few hundred KiB; with 2 MiB pages a large array
+// costs a few hundred faults instead of tens of thousands. Small arrays stay on the heap, whose
+// memory a process reuses, as the scenes of a batch of small files do.
 //
-// Only for trivially copyable types (the pages move without running constructors). Move-only.
+// Only for trivially copyable types (values move without running constructors). Move-only.
 // Allocation failures throw std::bad_alloc.
 #pragma once
 
@@ -17,6 +17,8 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdlib>
+#include <cstring>
 #include <new>
 #include <type_traits>
 #include <utility>
@@ -25,11 +27,17 @@ namespace kzv::host {
 
 namespace mapped_memory {
 
+// Arrays from this size on get pages of their own.
+inline constexpr std::size_t kMappedFrom = 1 << 20;
+// Blocks from this size on ask for huge pages: a smaller one would round its memory up to whole
+// 2 MiB pages and pay for clearing them.
+inline constexpr std::size_t kHugePagesFrom = 8 << 20;
+
 // Huge pages are a request, not a need: where the kernel has none (or they are off), ordinary
 // pages serve, so the advice's outcome is ignored.
 inline void advise_huge_pages(void* block, std::size_t bytes) noexcept {
 #ifdef MADV_HUGEPAGE
-    (void)::madvise(block, bytes, MADV_HUGEPAGE);
+    if (bytes >= kHugePagesFrom) (void)::madvise(block, bytes, MADV_HUGEPAGE);
 #else
     (void)block;
     (void)bytes;
@@ -42,17 +50,17 @@ inline std::size_t page_rounded(std::size_t bytes) noexcept {
     return (bytes + page - 1) / page * page;
 }
 
-// Fresh zeroed pages of at least `bytes` (> 0); std::bad_alloc on failure.
-inline void* allocate(std::size_t bytes) {
+// Fresh pages of at least `bytes` (> 0); std::bad_alloc on failure.
+inline void* map(std::size_t bytes) {
     void* block = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (block == MAP_FAILED) throw std::bad_alloc();
     advise_huge_pages(block, bytes);
     return block;
 }
 
-// The block of `old_bytes` resized to `new_bytes`, contents kept; it may move. std::bad_alloc on
-// failure, the old block then staying as it was.
-inline void* resize(void* block, std::size_t old_bytes, std::size_t new_bytes) {
+// The pages of `old_bytes` resized to `new_bytes`, contents kept; they may move. std::bad_alloc on
+// failure, the old pages then staying as they were.
+inline void* remap(void* block, std::size_t old_bytes, std::size_t new_bytes) {
     void* moved = ::mremap(block, old_bytes, new_bytes, MREMAP_MAYMOVE);
     if (moved == MAP_FAILED) throw std::bad_alloc();
     advise_huge_pages(moved, new_bytes);
@@ -60,7 +68,26 @@ inline void* resize(void* block, std::size_t old_bytes, std::size_t new_bytes) {
 }
 
 inline void release(void* block, std::size_t bytes) noexcept {
-    (void)::munmap(block, bytes);
+    if (bytes >= kMappedFrom) {
+        (void)::munmap(block, bytes);
+    } else {
+        std::free(block);
+    }
+}
+
+// `block` of `old_bytes` (null for none) resized to `new_bytes`, contents kept: on the heap while
+// small, in pages of its own once big.
+inline void* resize(void* block, std::size_t old_bytes, std::size_t new_bytes) {
+    if (new_bytes < kMappedFrom) {
+        void* moved = std::realloc(block, new_bytes);
+        if (moved == nullptr) throw std::bad_alloc();
+        return moved;
+    }
+    if (old_bytes >= kMappedFrom) return remap(block, old_bytes, new_bytes);
+    void* mapped = map(new_bytes);
+    if (old_bytes > 0) std::memcpy(mapped, block, old_bytes);
+    std::free(block);
+    return mapped;
 }
 
 }  // namespace mapped_memory
@@ -73,18 +100,18 @@ class MappedArray {
     MappedArray(MappedArray&& other) noexcept
         : data_(std::exchange(other.data_, nullptr)),
           size_(std::exchange(other.size_, 0)),
-          mapped_bytes_(std::exchange(other.mapped_bytes_, 0)) {}
+          bytes_(std::exchange(other.bytes_, 0)) {}
     MappedArray& operator=(MappedArray&& other) noexcept {
         MappedArray moved(std::move(other));
         std::swap(data_, moved.data_);
         std::swap(size_, moved.size_);
-        std::swap(mapped_bytes_, moved.mapped_bytes_);
+        std::swap(bytes_, moved.bytes_);
         return *this;
     }
     MappedArray(const MappedArray&) = delete;
     MappedArray& operator=(const MappedArray&) = delete;
     ~MappedArray() {
-        if (data_ != nullptr) mapped_memory::release(data_, mapped_bytes_);
+        if (data_ != nullptr) mapped_memory::release(data_, bytes_);
     }
 
     std::size_t size() const noexcept { return size_; }
@@ -100,7 +127,8 @@ class MappedArray {
     T& back() noexcept { return data_[size_ - 1]; }
     const T& back() const noexcept { return data_[size_ - 1]; }
 
-    T& push_back(const T& value) {
+    // By value: `value` may be an element of this array, which growing moves.
+    T& push_back(T value) {
         if (size_ == capacity()) grow(size_ + 1);
         return *::new (static_cast<void*>(data_ + size_++)) T(value);
     }
@@ -110,36 +138,29 @@ class MappedArray {
         if (count > capacity()) grow(count);
     }
 
-    // `count` more values, zero-filled bytes (fresh pages are zero); answers the first of them.
-    // For arrays that are filled in place right away.
-    T* extend_zeroed(std::size_t count) {
-        reserve(size_ + count);
-        T* first = data_ + size_;
-        size_ += count;
-        return first;
-    }
+    // Drops the values from `count` on (count <= size()); their memory stays for reuse.
+    void truncate(std::size_t count) noexcept { size_ = count; }
 
   private:
-    static constexpr std::size_t kFirstBytes = 64 * 1024;
+    static constexpr std::size_t kFirstSize = 1024;
+    static constexpr std::size_t kMaxSize = (std::size_t{1} << 46) / sizeof(T);
 
-    std::size_t capacity() const noexcept { return mapped_bytes_ / sizeof(T); }
+    std::size_t capacity() const noexcept { return bytes_ / sizeof(T); }
 
-    // Doubles the capacity (or more, up to `at_least`); growth is cheap, since only page tables move.
+    // Doubles the capacity (or more, up to `at_least`); for a big array only page tables move.
     void grow(std::size_t at_least) {
         if (at_least > kMaxSize) throw std::bad_alloc();
-        std::size_t wanted = std::max(capacity(), kFirstBytes / sizeof(T));
+        std::size_t wanted = std::max(capacity(), kFirstSize);
         while (wanted < at_least) wanted = std::min(wanted * 2, kMaxSize);
-        const std::size_t bytes = mapped_memory::page_rounded(wanted * sizeof(T));
-        data_ = static_cast<T*>(data_ == nullptr ? mapped_memory::allocate(bytes)
-                                                 : mapped_memory::resize(data_, mapped_bytes_, bytes));
-        mapped_bytes_ = bytes;
+        std::size_t bytes = wanted * sizeof(T);
+        if (bytes >= mapped_memory::kMappedFrom) bytes = mapped_memory::page_rounded(bytes);
+        data_ = static_cast<T*>(mapped_memory::resize(data_, bytes_, bytes));
+        bytes_ = bytes;
     }
-
-    static constexpr std::size_t kMaxSize = (std::size_t{1} << 46) / sizeof(T);
 
     T* data_ = nullptr;
     std::size_t size_ = 0;
-    std::size_t mapped_bytes_ = 0;
+    std::size_t bytes_ = 0;  // of the block at data_: heap memory below kMappedFrom, pages from it on
 };
 
 }  // namespace kzv::host

@@ -36,7 +36,7 @@ inline constexpr std::uint8_t kCornerHasNormal = 1;
 inline constexpr std::uint8_t kCornerHasColor = 2;
 inline constexpr std::uint8_t kCornerHasUv2 = 4;
 
-// One polygon corner (48 bytes: millions of them make up most of a big scene).
+// The values of a polygon corner: 44 bytes without padding, so that equal values are equal bytes.
 struct Corner {
     std::array<float, 3> position{};
     std::array<float, 3> normal{};
@@ -44,6 +44,16 @@ struct Corner {
     std::array<float, 2> uv2{};
     std::array<std::uint8_t, 3> color{};
     std::uint8_t flags = 0;
+};
+
+// One corner as the plug-in created it (vertex handles number these): its values and its polygon.
+//
+// Millions of corners make up most of a big scene, and in a mesh most of them repeat another's
+// values (a vertex shared by neighbouring triangles). So the values live apart, in
+// Scene::corner_values, and corners with equal values may share one record (see SceneHost); a
+// corner costs 8 bytes of its own.
+struct CornerSlot {
+    std::uint32_t values = kNoIndex;   // index into Scene::corner_values
     std::uint32_t polygon = kNoIndex;  // index of the owning polygon
 };
 
@@ -124,7 +134,8 @@ struct Bitmap {
 struct Scene {
     std::vector<Group> groups;
     MappedArray<Polygon> polygons;
-    MappedArray<Corner> corners;
+    MappedArray<CornerSlot> corners;
+    MappedArray<Corner> corner_values;
     std::vector<std::vector<std::uint32_t>> scattered_corners;
     std::vector<Camera> cameras;
     std::vector<Light> lights;
@@ -132,17 +143,21 @@ struct Scene {
     std::vector<Bitmap> bitmaps;
 };
 
-// Calls `visit(corner)` for each corner of the polygon, in the order they were added.
+// The values of corner `index` (of Scene::corners).
+inline const Corner& corner_at(const Scene& scene, std::uint32_t index) {
+    return scene.corner_values[scene.corners[index].values];
+}
+
+// Calls `visit(corner)` with the values of each corner of the polygon, in the order they were added.
 template <class Visit>
 void for_each_corner(const Scene& scene, const Polygon& polygon, Visit&& visit) {
     if (polygon.scattered != kNoIndex) {
         for (const std::uint32_t index : scene.scattered_corners[polygon.scattered])
-            visit(scene.corners[index]);
+            visit(corner_at(scene, index));
         return;
     }
-    if (polygon.corner_count == 0) return;
-    const Corner* run = scene.corners.data() + polygon.first_corner;
-    for (std::uint32_t n = 0; n < polygon.corner_count; ++n) visit(run[n]);
+    for (std::uint32_t n = 0; n < polygon.corner_count; ++n)
+        visit(corner_at(scene, polygon.first_corner + n));
 }
 
 }  // namespace kzv::host

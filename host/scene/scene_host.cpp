@@ -1,5 +1,6 @@
 #include "host/scene/scene_host.h"
 
+#include <cstring>
 #include <exception>
 #include <new>
 #include <system_error>
@@ -66,6 +67,24 @@ Status add_object(Items& items, ObjectKind kind, T object, Handle& handle) {
 
 std::array<float, 3> to_floats(const std::array<double, 3>& v) {
     return {to_float(v[0]), to_float(v[1]), to_float(v[2])};
+}
+
+// Corners are the same when their bytes are: 0 and -0, or two NaNs, are different values in a file.
+static_assert(sizeof(Corner) == 44, "Corner has no padding bytes");
+bool same_bytes(const Corner& a, const Corner& b) {
+    return std::memcmp(&a, &b, sizeof(Corner)) == 0;
+}
+
+// Multiplies of independent words, so that the processor can work on them side by side.
+std::uint64_t value_hash(const Corner& corner) {
+    std::array<std::uint64_t, 6> words{};
+    std::memcpy(words.data(), &corner, sizeof(Corner));
+    constexpr std::array<std::uint64_t, 6> kFactors{0x9E3779B97F4A7C15u, 0xC2B2AE3D27D4EB4Fu,
+                                                    0x165667B19E3779F9u, 0xD6E8FEB86659FD93u,
+                                                    0xFF51AFD7ED558CCDu, 0xC4CEB9FE1A85EC53u};
+    std::uint64_t h = 0;
+    for (std::size_t i = 0; i < words.size(); ++i) h ^= words[i] * kFactors[i];
+    return h ^ (h >> 29) ^ (h >> 47);
 }
 
 }  // namespace
@@ -386,12 +405,14 @@ Status SceneHost::AddPolygonVertex(Handle polygon, const std::array<double, 6>& 
         if (scene_.corners.size() >= kMaxObjectsPerKind) return no_more_handles(ObjectKind::vertex);
         // Everything that can fail comes first, so that a failure leaves the scene as it was.
         scene_.corners.reserve(scene_.corners.size() + 1);
+        scene_.corner_values.reserve(scene_.corner_values.size() + 1);
         const auto added = static_cast<std::uint32_t>(scene_.corners.size());
         link_corner(p, added);
-        Corner& corner = scene_.corners.push_back(Corner{});
-        corner.position = {to_float(data[0]), to_float(data[1]), to_float(data[2])};
-        corner.uv = {to_float(data[3]), to_float(data[4])};
-        corner.polygon = *index;
+        Corner values;
+        values.position = {to_float(data[0]), to_float(data[1]), to_float(data[2])};
+        values.uv = {to_float(data[3]), to_float(data[4])};
+        scene_.corner_values.push_back(values);
+        scene_.corners.push_back({static_cast<std::uint32_t>(scene_.corner_values.size() - 1), *index});
         vertex = make_handle(ObjectKind::vertex, added);
         return Status::success();
     });
@@ -415,20 +436,22 @@ void SceneHost::link_corner(Polygon& polygon, std::uint32_t added) {
 }
 
 Status SceneHost::SetVertexNormal(Handle vertex, const std::array<double, 3>& normal) noexcept {
-    Corner* corner = find(scene_.corners, ObjectKind::vertex, vertex);
-    if (!corner) return guarded([&] { return unknown_handle(ObjectKind::vertex, vertex); });
-    corner->normal = to_floats(normal);
-    corner->flags |= kCornerHasNormal;
-    scene_.polygons[corner->polygon].corner_flags |= kCornerHasNormal;
-    return Status::success();
+    return guarded([&] {
+        CornerSlot* slot = find(scene_.corners, ObjectKind::vertex, vertex);
+        if (!slot) return unknown_handle(ObjectKind::vertex, vertex);
+        Corner& values = own_values(*slot);
+        values.normal = to_floats(normal);
+        set_corner_flag(values, *slot, kCornerHasNormal);
+        return Status::success();
+    });
 }
 
-Status SceneHost::corner_of(Handle vertex, Handle polygon, Corner*& corner) {
-    corner = find(scene_.corners, ObjectKind::vertex, vertex);
-    if (!corner) return unknown_handle(ObjectKind::vertex, vertex);
+Status SceneHost::corner_of(Handle vertex, Handle polygon, CornerSlot*& slot) {
+    slot = find(scene_.corners, ObjectKind::vertex, vertex);
+    if (!slot) return unknown_handle(ObjectKind::vertex, vertex);
     const auto index = handle_index(polygon, ObjectKind::polygon, scene_.polygons.size());
     if (!index) return unknown_handle(ObjectKind::polygon, polygon);
-    if (corner->polygon != *index)
+    if (slot->polygon != *index)
         return host_failure(
             HostError::invalid_argument,
             "vertex " + std::to_string(vertex) + " is not a corner of polygon " + std::to_string(polygon));
@@ -438,12 +461,12 @@ Status SceneHost::corner_of(Handle vertex, Handle polygon, Corner*& corner) {
 Status SceneHost::SetPolygonVertexColor(Handle vertex, Handle polygon,
                                         const std::array<std::uint8_t, 3>& rgb) noexcept {
     return guarded([&] {
-        Corner* corner = nullptr;
-        Status status = corner_of(vertex, polygon, corner);
+        CornerSlot* slot = nullptr;
+        Status status = corner_of(vertex, polygon, slot);
         if (!status.ok()) return status;
-        corner->color = rgb;
-        corner->flags |= kCornerHasColor;
-        scene_.polygons[corner->polygon].corner_flags |= kCornerHasColor;
+        Corner& values = own_values(*slot);
+        values.color = rgb;
+        set_corner_flag(values, *slot, kCornerHasColor);
         return status;
     });
 }
@@ -451,14 +474,73 @@ Status SceneHost::SetPolygonVertexColor(Handle vertex, Handle polygon,
 Status SceneHost::SetPolygonVertexUV2(Handle vertex, Handle polygon,
                                       const std::array<double, 2>& uv) noexcept {
     return guarded([&] {
-        Corner* corner = nullptr;
-        Status status = corner_of(vertex, polygon, corner);
+        CornerSlot* slot = nullptr;
+        Status status = corner_of(vertex, polygon, slot);
         if (!status.ok()) return status;
-        corner->uv2 = {to_float(uv[0]), to_float(uv[1])};
-        corner->flags |= kCornerHasUv2;
-        scene_.polygons[corner->polygon].corner_flags |= kCornerHasUv2;
+        Corner& values = own_values(*slot);
+        values.uv2 = {to_float(uv[0]), to_float(uv[1])};
+        set_corner_flag(values, *slot, kCornerHasUv2);
         return status;
     });
+}
+
+// Values that other corners may share are never changed: the corner gets a copy of its own.
+Corner& SceneHost::own_values(CornerSlot& slot) {
+    if (slot.values < shareable_values_end_) {
+        const Corner copy = scene_.corner_values[slot.values];
+        scene_.corner_values.push_back(copy);
+        slot.values = static_cast<std::uint32_t>(scene_.corner_values.size() - 1);
+    }
+    return scene_.corner_values[slot.values];
+}
+
+void SceneHost::set_corner_flag(Corner& values, const CornerSlot& slot, std::uint8_t flag) {
+    values.flags |= flag;
+    scene_.polygons[slot.polygon].corner_flags |= flag;
+}
+
+// Once a polygon is closed, its corners' values usually stay as they are: each corner whose values
+// equal those of a recent corner (a vertex shared with neighbouring triangles) shares that
+// corner's record, and the polygon's own records are given back. Only the newest records can be
+// given back, so this happens for a polygon whose corners were the last ones added, the usual case.
+// Recent values are found in a small table indexed by a hash of their bytes, which holds copies of
+// them (shareable values never change), so that no look-up reaches into the big array. It keeps
+// memory and time constant per corner, at the price of missing repeats that lie far apart.
+void SceneHost::share_corner_values(const Polygon& polygon) {
+    MappedArray<Corner>& values = scene_.corner_values;
+    const std::uint32_t count = polygon.corner_count;
+    if (polygon.scattered != kNoIndex || count == 0 || count > values.size()) return;
+    const std::size_t base = values.size() - count;
+    if (base < shareable_values_end_) return;
+    for (std::uint32_t n = 0; n < count; ++n)
+        if (scene_.corners[polygon.first_corner + n].values != base + n) return;
+
+    grow_recent_values(base + count);
+    const std::size_t mask = recent_values_.size() - 1;
+    std::size_t kept = base;
+    for (std::uint32_t n = 0; n < count; ++n) {
+        CornerSlot& slot = scene_.corners[polygon.first_corner + n];
+        const Corner corner = values[base + n];
+        RecentValues& recent = recent_values_[value_hash(corner) & mask];
+        if (recent.index < kept && same_bytes(recent.values, corner)) {
+            slot.values = recent.index;
+            continue;
+        }
+        values[kept] = corner;
+        slot.values = static_cast<std::uint32_t>(kept++);
+        recent = {corner, slot.values};
+    }
+    values.truncate(kept);
+    shareable_values_end_ = kept;
+}
+
+// The table grows with the scene up to its full size, so that a small scene pays little for it;
+// a new table starts empty, which only means that fewer values are shared for a while.
+void SceneHost::grow_recent_values(std::size_t values) {
+    constexpr std::size_t kFirst = 256, kMost = 1 << 14;
+    std::size_t wanted = recent_values_.empty() ? kFirst : recent_values_.size();
+    while (wanted < kMost && wanted < values / 2) wanted *= 2;
+    if (wanted != recent_values_.size()) recent_values_.assign(wanted, RecentValues{});
 }
 
 Status SceneHost::SetPolygonColor(Handle polygon, std::int32_t red, std::int32_t green,
@@ -495,6 +577,7 @@ Status SceneHost::ClosePolygon(Handle polygon) noexcept {
     Polygon* p = find(scene_.polygons, ObjectKind::polygon, polygon);
     if (!p) return guarded([&] { return unknown_handle(ObjectKind::polygon, polygon); });
     p->closed = true;
+    share_corner_values(*p);
     return Status::success();
 }
 

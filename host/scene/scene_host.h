@@ -149,14 +149,26 @@ class SceneHost final : public tessavo::IHostApplication {
     void notify_progress();
     std::uint32_t load_bitmap(const std::string& path);
     tessavo::Status set_bitmap(tessavo::Handle polygon, tessavo::Handle bitmap, bool second);
-    tessavo::Status corner_of(tessavo::Handle vertex, tessavo::Handle polygon, Corner*& corner);
+    tessavo::Status corner_of(tessavo::Handle vertex, tessavo::Handle polygon, CornerSlot*& slot);
     void link_corner(Polygon& polygon, std::uint32_t added);
+    Corner& own_values(CornerSlot& slot);
+    void set_corner_flag(Corner& values, const CornerSlot& slot, std::uint8_t flag);
+    void share_corner_values(const Polygon& polygon);
+    void grow_recent_values(std::size_t values);
 
     std::atomic<std::uint32_t> references_{1};
     HostOptions options_;
     HostObserver observer_;
     Scene scene_;
     std::vector<std::uint32_t> child_counts_;  // per group, to make most cycle checks O(1)
+    // Scene::corner_values below this index may be shared by several corners.
+    std::size_t shareable_values_end_ = 0;
+    // By a hash of their bytes: shareable corner values seen lately (see share_corner_values).
+    struct RecentValues {
+        Corner values;
+        std::uint32_t index = kNoIndex;  // in Scene::corner_values
+    };
+    std::vector<RecentValues> recent_values_;  // a power of two in size
     std::unordered_map<std::string, std::uint32_t> bitmap_by_file_;
     std::set<std::string> warned_paths_;
     std::vector<PluginMessage> messages_;

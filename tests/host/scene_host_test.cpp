@@ -119,6 +119,52 @@ TEST(SceneHost, InterleavedPolygonsKeepTheirCorners) {
     EXPECT_EQ(xs, (std::vector<float>{-1, -2, -3}));
 }
 
+// Corners with equal values share them once their polygon is closed; a later change to one corner
+// changes that corner only.
+TEST(SceneHost, SharedCornerValuesChangeOnlyWhereAsked) {
+    auto host = SceneHost::create();
+    const Handle group = add_group(*host, "G", 0);
+    for (int copy = 0; copy < 3; ++copy) add_triangle(*host, group, facing_triangle());
+    const Scene& scene = host->scene();
+    EXPECT_EQ(scene.corners.size(), 9u);
+    EXPECT_EQ(scene.corner_values.size(), 3u);
+
+    auto vertex = [](std::size_t n) { return make_handle(ObjectKind::vertex, n); };
+    const Handle second = make_handle(ObjectKind::polygon, 1);
+    check(host->SetVertexNormal(vertex(3), {1, 0, 0}), "SetVertexNormal");
+    check(host->SetPolygonVertexColor(vertex(4), second, {9, 8, 7}), "SetPolygonVertexColor");
+    check(host->SetPolygonVertexUV2(vertex(5), second, {0.5, 0.25}), "SetPolygonVertexUV2");
+
+    auto corners_of = [&](std::size_t polygon) {
+        std::vector<Corner> out;
+        for_each_corner(scene, scene.polygons[polygon], [&](const Corner& c) { out.push_back(c); });
+        return out;
+    };
+    for (std::size_t untouched : {0u, 2u})
+        for (const Corner& c : corners_of(untouched)) {
+            EXPECT_EQ(c.normal, (std::array<float, 3>{0, 0, -1}));
+            EXPECT_EQ(c.flags, kCornerHasNormal);
+        }
+    const std::vector<Corner> changed = corners_of(1);
+    EXPECT_EQ(changed[0].normal, (std::array<float, 3>{1, 0, 0}));
+    EXPECT_EQ(changed[1].color, (std::array<std::uint8_t, 3>{9, 8, 7}));
+    EXPECT_EQ(changed[1].flags, kCornerHasNormal | kCornerHasColor);
+    EXPECT_EQ(changed[2].uv2, (std::array<float, 2>{0.5f, 0.25f}));
+    EXPECT_EQ(changed[0].position, corners_of(0)[0].position);
+}
+
+// Values that compare equal as numbers but differ in their bits (0 and -0) are not shared: the
+// file keeps them as they came.
+TEST(SceneHost, CornersOfDifferentBitsStayApart) {
+    auto host = SceneHost::create();
+    const Handle group = add_group(*host, "G", 0);
+    TriangleSpec t = facing_triangle();
+    add_triangle(*host, group, t);
+    for (CornerSpec& c : t.corners) c.position[2] = -0.0;
+    add_triangle(*host, group, t);
+    EXPECT_EQ(host->scene().corner_values.size(), 6u);
+}
+
 TEST(SceneHost, KeepsMessagesReportsAndProgressAndForwardsThem) {
     std::vector<std::string> seen;
     HostObserver observer;
