@@ -37,6 +37,7 @@ struct MaterialKey {
 
 struct OutputCorner {
     Vec3 position{};
+    std::array<float, 3> written_position{};  // as_floats(position)
     Vec3 normal{};
     double normal_length = 0;  // length(normal), worked out once: it is costly and needed twice
     bool normal_usable = false;
@@ -68,12 +69,16 @@ struct Bounds {
     }
 };
 
-bool finite_as_float(const Vec3& v) {
-    return std::isfinite(to_float(v[0])) && std::isfinite(to_float(v[1])) && std::isfinite(to_float(v[2]));
-}
-
 std::array<float, 3> as_floats(const Vec3& v) {
     return {to_float(v[0]), to_float(v[1]), to_float(v[2])};
+}
+
+bool finite_floats(const std::array<float, 3>& v) {
+    return std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]);
+}
+
+bool finite_as_float(const Vec3& v) {
+    return finite_floats(as_floats(v));
 }
 
 Vec3 mirrored(Vec3 v, bool mirror) {
@@ -121,7 +126,8 @@ class CornerReader {
         for_each_corner(scene_, polygon, [&](const Corner& corner) {
             OutputCorner o;
             o.position = output_position(corner, transform);
-            finite = finite && finite_as_float(o.position);
+            o.written_position = as_floats(o.position);
+            finite = finite && finite_floats(o.written_position);
             o.normal_usable = usable_normal(corner, o.normal_length);
             if (o.normal_usable) {
                 // Mirroring keeps the length.
@@ -238,7 +244,7 @@ void emit_polygon(std::span<const OutputCorner> corners, VertexBatch& batch) {
         const Vec3 n = own_normal ? Vec3{c.normal[0] / c.normal_length, c.normal[1] / c.normal_length,
                                          c.normal[2] / c.normal_length}
                                   : *face;
-        batch.add({as_floats(c.position),
+        batch.add({c.written_position,
                    {static_cast<float>(n[0]), static_cast<float>(n[1]), static_cast<float>(n[2])},
                    c.uv,
                    c.uv2,
@@ -411,9 +417,8 @@ class DocumentBuilder {
         positions.clear();
         bool finite = true;
         for_each_corner(scene_, polygon, [&](const Corner& corner) {
-            const Vec3 p = output_position(corner, transform);
-            finite = finite && finite_as_float(p);
-            positions.push_back(as_floats(p));
+            positions.push_back(as_floats(output_position(corner, transform)));
+            finite = finite && finite_floats(positions.back());
         });
         if (!finite) return false;
         if (transform.reverse_winding) std::reverse(positions.begin(), positions.end());
@@ -710,8 +715,8 @@ class DocumentBuilder {
         for (std::size_t i = 0; i < track.point_count(); ++i) {
             const Vec3 p = mirrored({track.points[3 * i], track.points[3 * i + 1], track.points[3 * i + 2]},
                                     options_.convert_axes);
-            if (!finite_as_float(p)) continue;
             const std::array<float, 3> f = as_floats(p);
+            if (!finite_floats(f)) continue;
             positions.insert(positions.end(), f.begin(), f.end());
             bounds.add(f);
         }

@@ -25,6 +25,8 @@ inline constexpr std::uint32_t kNoIndex = std::numeric_limits<std::uint32_t>::ma
 // infinities (which the glTF writer then treats as non-finite), NaN stays NaN.
 inline float to_float(double value) noexcept {
     constexpr double kMax = std::numeric_limits<float>::max();
+    if (std::fabs(value) <= kMax) [[likely]]
+        return static_cast<float>(value);
     if (std::isnan(value)) return std::numeric_limits<float>::quiet_NaN();
     if (value > kMax) return std::numeric_limits<float>::infinity();
     if (value < -kMax) return -std::numeric_limits<float>::infinity();

@@ -20,20 +20,29 @@ tessavo::Ref<tessavo::IHostSceneInterface> HostScene::Scene() const {
 }
 
 HostScene::Hold::Hold(HostScene& scene) : scene_(scene) {
-    if (scene_.held_) return;
-    scene_.held_ = Component().host_scene;
+    if (scene_.holder_state_ != nullptr) return;
+    ComponentState& state = Component();
+    scene_.held_ = state.host_scene;
+    scene_.holder_state_ = &state;
+    scene_.holder_thread_ = std::this_thread::get_id();
     owner_ = true;
 }
 
 HostScene::Hold::~Hold() {
-    if (owner_) scene_.held_.reset();
+    if (!owner_) return;
+    scene_.held_.reset();
+    scene_.holder_state_ = nullptr;
 }
 
 template <class Call>
 void HostScene::Forward(Call&& call) {
+    // The holding thread's component state is known: no look-up of the thread's state per call.
+    ComponentState& state = holder_state_ != nullptr && holder_thread_ == std::this_thread::get_id()
+                                ? *holder_state_
+                                : Component();
     // The held object stays alive even if the component's slot is replaced during the call; any other
     // object gets a counted reference for the call, as without a hold.
-    tessavo::IHostSceneInterface* current = Component().host_scene.get();
+    tessavo::IHostSceneInterface* current = state.host_scene.get();
     if (current != nullptr && current == held_.get()) {
         CheckHostStatus(call(*current));
         return;

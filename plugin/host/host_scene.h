@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "common/plugin_error.h"
@@ -20,6 +21,8 @@
 #include "tessavo/host_scene.h"
 
 namespace imp_kzv {
+
+struct ComponentState;
 
 // Raised by a call while the component has no host scene interface (its plug-in object has ended).
 inline constexpr std::int32_t kErrObjectNotSet = 91;
@@ -105,6 +108,9 @@ class HostScene {
 
     std::string caller_source_;
     tessavo::Ref<tessavo::IHostSceneInterface> held_;
+    // While a hold lasts: the component state of the thread that holds, and that thread.
+    ComponentState* holder_state_ = nullptr;
+    std::thread::id holder_thread_;
 };
 
 }  // namespace imp_kzv
