@@ -1,29 +1,66 @@
-// make-perf-scene OUTPUT.KZV [COLUMNS ROWS]: writes a grid of COLUMNS x ROWS quads (2 triangles each,
-// with normals, both texture-coordinate sets and colours) for timing whole imports. The default,
-// 1000 x 500, gives 1,000,000 triangles; 100 x 50 gives 10,000.
+// make-perf-scene OUTPUT.KZV [COLUMNS ROWS | tree GROUPS]: writes a scene for timing whole imports.
+//   COLUMNS ROWS  a grid of COLUMNS x ROWS quads (2 triangles each, with normals, both texture-
+//                 coordinate sets and colours); the default, 1000 x 500, gives 1,000,000 triangles
+//   tree GROUPS   a tree of GROUPS groups (each the child of group (i - 1) / 2), each with one mesh
+//                 instance of a shared two-triangle geometry
 #include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <string>
+#include <string_view>
 
 #include "scenewriter/sample_scenes.h"
 #include "scenewriter/scene_writer.h"
 
-int main(int argc, char** argv) {
-    if (argc != 2 && argc != 4) {
-        std::cerr << "usage: make-perf-scene OUTPUT.KZV [COLUMNS ROWS]\n";
-        return 2;
+namespace {
+
+using namespace imp_kzv;
+
+std::shared_ptr<p3dWorld> TreeWorld(std::int32_t n) {
+    auto world = std::make_shared<p3dWorld>();
+    world->bkgColor = std::make_shared<p3dPt3D>();
+    world->Set_MeshGeomList({scenewriter::MakeGridWorld(1, 1)->View_MeshGeomList().front()});
+    std::vector<std::shared_ptr<p3dMesh>> meshes;
+    std::vector<std::shared_ptr<p3dGroup>> groups;
+    for (std::int32_t i = 0; i < n; ++i) {
+        auto mesh = std::make_shared<p3dMesh>();
+        mesh->name = "m" + std::to_string(i);
+        mesh->iMultiMat = -1;
+        meshes.push_back(mesh);
+        auto group = std::make_shared<p3dGroup>();
+        group->name = "g" + std::to_string(i);
+        group->pivot = std::make_shared<p3dPt3D>();
+        group->Set_iMeshList({i});
+        std::vector<std::int32_t> children;
+        for (std::int32_t c = 2 * i + 1; c <= 2 * i + 2 && c < n; ++c) children.push_back(c);
+        group->Set_iChildGroupList(children);
+        groups.push_back(group);
     }
-    const long columns = argc == 4 ? std::strtol(argv[2], nullptr, 10) : 1000;
-    const long rows = argc == 4 ? std::strtol(argv[3], nullptr, 10) : 500;
-    if (columns < 1 || rows < 1 || columns > 20000 || rows > 20000) {
-        std::cerr << "make-perf-scene: COLUMNS and ROWS must be 1..20000\n";
+    world->Set_MeshList(meshes);
+    world->Set_GroupList(groups);
+    return world;
+}
+
+long Count(const char* text) {
+    const long value = std::strtol(text, nullptr, 10);
+    return value >= 1 && value <= 10'000'000 ? value : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const bool tree = argc == 4 && std::string_view(argv[2]) == "tree";
+    const long a = argc == 4 ? Count(argv[tree ? 3 : 2]) : 1000;
+    const long b = argc == 4 && !tree ? Count(argv[3]) : 500;
+    if ((argc != 2 && argc != 4) || a == 0 || b == 0 || (!tree && (a > 20000 || b > 20000))) {
+        std::cerr << "usage: make-perf-scene OUTPUT.KZV [COLUMNS ROWS | tree GROUPS]\n";
         return 2;
     }
     try {
-        const auto world = imp_kzv::scenewriter::MakeGridWorld(static_cast<std::int32_t>(columns),
-                                                               static_cast<std::int32_t>(rows));
-        imp_kzv::scenewriter::WriteSceneFile(*world, argv[1]);
+        const auto world =
+            tree ? TreeWorld(static_cast<std::int32_t>(a))
+                 : scenewriter::MakeGridWorld(static_cast<std::int32_t>(a), static_cast<std::int32_t>(b));
+        scenewriter::WriteSceneFile(*world, argv[1]);
     } catch (const std::exception& e) {
         std::cerr << "make-perf-scene: " << e.what() << '\n';
         return 1;

@@ -265,6 +265,7 @@ class DocumentBuilder {
     GltfDocument build() {
         doc_.model.asset.version = "2.0";
         doc_.model.asset.generator = valid_utf8(options_.generator);
+        reserve_model();
         std::vector<int> roots = add_groups();
         append_all(roots, add_cameras());
         append_all(roots, add_lights());
@@ -277,6 +278,17 @@ class DocumentBuilder {
     }
 
   private:
+    // Room for the usual numbers of objects: tinygltf's objects are costly to copy when a vector
+    // grows, which made scenes of many small meshes slow.
+    void reserve_model() {
+        constexpr std::size_t kArraysPerPrimitive = 5;
+        const std::size_t meshes = scene_.groups.size() + scene_.tracks.size();
+        doc_.model.nodes.reserve(meshes + scene_.cameras.size() + scene_.lights.size());
+        doc_.model.meshes.reserve(meshes);
+        doc_.model.accessors.reserve(kArraysPerPrimitive * meshes);
+        doc_.model.bufferViews.reserve(kArraysPerPrimitive * meshes + scene_.bitmaps.size());
+    }
+
     static void append_all(std::vector<int>& to, const std::vector<int>& from) {
         to.insert(to.end(), from.begin(), from.end());
     }
@@ -287,12 +299,12 @@ class DocumentBuilder {
     int add_view(std::size_t size, int target) {
         const std::size_t offset = (doc_.binary_size + 3) / 4 * 4;
         doc_.binary_size = offset + size;
-        tinygltf::BufferView view;
+        // In place: tinygltf's objects have no move constructors, and copies are costly.
+        tinygltf::BufferView& view = doc_.model.bufferViews.emplace_back();
         view.buffer = 0;
         view.byteOffset = offset;
         view.byteLength = size;
         view.target = target;
-        doc_.model.bufferViews.push_back(std::move(view));
         return static_cast<int>(doc_.model.bufferViews.size() - 1);
     }
 
@@ -308,13 +320,13 @@ class DocumentBuilder {
     // An accessor of `count` elements of `components` values of `value_bytes` each, with its view.
     int add_accessor(std::size_t count, int component_type, int type, std::size_t components,
                      std::size_t value_bytes, bool normalized = false) {
-        tinygltf::Accessor accessor;
-        accessor.bufferView = add_view(count * components * value_bytes, TINYGLTF_TARGET_ARRAY_BUFFER);
+        const int view = add_view(count * components * value_bytes, TINYGLTF_TARGET_ARRAY_BUFFER);
+        tinygltf::Accessor& accessor = doc_.model.accessors.emplace_back();
+        accessor.bufferView = view;
         accessor.componentType = component_type;
         accessor.type = type;
         accessor.count = count;
         accessor.normalized = normalized;
-        doc_.model.accessors.push_back(std::move(accessor));
         return static_cast<int>(doc_.model.accessors.size() - 1);
     }
 
@@ -433,11 +445,11 @@ class DocumentBuilder {
         for (std::uint32_t index : polygons) (void)reader.gather(scene_.polygons[index], transform, corners);
     }
 
-    // The primitive of the polygons that share a material. Its vertex arrays are only described
-    // here (see VertexSource); write_vertex_data makes them while the file is written.
-    std::optional<tinygltf::Primitive> build_primitive(std::span<const std::uint32_t> polygons,
-                                                       const MaterialKey& key,
-                                                       const MeshTransform& transform) {
+    // The primitive of the polygons that share a material, or false when it has no vertices. Its
+    // vertex arrays are only described here (see VertexSource); write_vertex_data makes them while
+    // the file is written.
+    bool build_primitive(std::span<const std::uint32_t> polygons, const MaterialKey& key,
+                         const MeshTransform& transform, tinygltf::Primitive& primitive) {
         VertexSource source{{polygons.begin(), polygons.end()}, transform};
         Bounds bounds;
         std::uint8_t flags = 0;  // of the corners of the polygons written
@@ -449,14 +461,13 @@ class DocumentBuilder {
         }
         if (source.count == 0) {
             count_vertex_repairs(polygons, transform);
-            return std::nullopt;
+            return false;
         }
         const bool with_uv2 = key.bitmap2 != kNoIndex || (flags & kCornerHasUv2);
         const bool with_colors = (flags & kCornerHasColor) != 0;
 
         const std::size_t n = source.count;
         constexpr int kFloat = TINYGLTF_COMPONENT_TYPE_FLOAT;
-        tinygltf::Primitive primitive;
         primitive.mode = TINYGLTF_MODE_TRIANGLES;
         primitive.material = material_for(key);
         auto& attributes = primitive.attributes;
@@ -475,7 +486,7 @@ class DocumentBuilder {
         if (with_uv2) source.uv2 = accessor_offset(attributes["TEXCOORD_1"]);
         if (with_colors) source.colors = accessor_offset(attributes["COLOR_0"]);
         doc_.vertices.push_back(std::move(source));
-        return primitive;
+        return true;
     }
 
     // One mesh with a primitive per material, in the order the materials first appear, or -1
@@ -499,7 +510,8 @@ class DocumentBuilder {
         }
         std::stable_sort(keyed.begin(), keyed.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
-        tinygltf::Mesh mesh;
+        // Built in place (nothing else adds meshes meanwhile), and dropped again if it stays empty.
+        tinygltf::Mesh& mesh = doc_.model.meshes.emplace_back();
         mesh.name = valid_utf8(group.name);
         std::vector<std::uint32_t> run;
         for (std::size_t begin = 0; begin < keyed.size();) {
@@ -507,12 +519,14 @@ class DocumentBuilder {
             run.clear();
             while (end < keyed.size() && keyed[end].first == keyed[begin].first)
                 run.push_back(keyed[end++].second);
-            if (auto primitive = build_primitive(run, keys[keyed[begin].first], transform))
-                mesh.primitives.push_back(std::move(*primitive));
+            if (!build_primitive(run, keys[keyed[begin].first], transform, mesh.primitives.emplace_back()))
+                mesh.primitives.pop_back();
             begin = end;
         }
-        if (mesh.primitives.empty()) return -1;
-        doc_.model.meshes.push_back(std::move(mesh));
+        if (mesh.primitives.empty()) {
+            doc_.model.meshes.pop_back();
+            return -1;
+        }
         return static_cast<int>(doc_.model.meshes.size() - 1);
     }
 
@@ -551,7 +565,9 @@ class DocumentBuilder {
     // own transformation had to be baked into vertices).
     std::optional<Mat4> add_group_node(const Visit& visit, std::span<const std::uint32_t> polygons) {
         const Group& group = scene_.groups[visit.group];
-        tinygltf::Node node;
+        // Built in place: add_mesh adds no nodes.
+        const int index = static_cast<int>(doc_.model.nodes.size());
+        tinygltf::Node& node = doc_.model.nodes.emplace_back();
         node.name = valid_utf8(group.name);
         Mat4 combined = output_matrix(group);
         if (visit.inherited) combined = multiply(combined, *visit.inherited);
@@ -571,9 +587,6 @@ class DocumentBuilder {
         const bool bake_mirrors = transform.bake && linear_determinant(*transform.bake) < 0;
         transform.reverse_winding = options_.convert_axes != bake_mirrors;
         if (!polygons.empty()) node.mesh = add_mesh(group, polygons, transform);
-
-        doc_.model.nodes.push_back(std::move(node));
-        const int index = static_cast<int>(doc_.model.nodes.size() - 1);
         if (visit.parent_node >= 0) doc_.model.nodes[visit.parent_node].children.push_back(index);
         node_of_group_[visit.group] = index;
         return transform.bake;
