@@ -46,6 +46,10 @@ class DocumentJson {
         : document_(document), model_(document.model), out_(pretty) {}
 
     std::string text(const std::string& buffer_uri) {
+        constexpr std::size_t kBytesPerObject = 128;  // about what an accessor or a node takes
+        out_.reserve(kBytesPerObject *
+                     (model_.accessors.size() + model_.bufferViews.size() + model_.nodes.size() +
+                      model_.meshes.size() + model_.materials.size() + 8));
         out_.begin_object();
         list("accessors", model_.accessors, &DocumentJson::accessor);
         out_.key("asset");

@@ -79,6 +79,9 @@ class JsonText {
         end_array();
     }
 
+    // Room for about `bytes` of text, to spare the copies of a growing string.
+    void reserve(std::size_t bytes) { out_.reserve(bytes); }
+
     std::string take() { return std::move(out_); }
 
   private:
