@@ -282,8 +282,11 @@ class DocumentBuilder {
     // grows, which made scenes of many small meshes slow.
     void reserve_model() {
         constexpr std::size_t kArraysPerPrimitive = 5;
-        const std::size_t meshes = scene_.groups.size() + scene_.tracks.size();
-        doc_.model.nodes.reserve(meshes + scene_.cameras.size() + scene_.lights.size());
+        const auto with_polygons = static_cast<std::size_t>(std::count_if(
+            scene_.groups.begin(), scene_.groups.end(), [](const Group& g) { return g.polygon_count > 0; }));
+        const std::size_t meshes = with_polygons + scene_.tracks.size();
+        doc_.model.nodes.reserve(scene_.groups.size() + scene_.tracks.size() + scene_.cameras.size() +
+                                 scene_.lights.size());
         doc_.model.meshes.reserve(meshes);
         doc_.model.accessors.reserve(kArraysPerPrimitive * meshes);
         doc_.model.bufferViews.reserve(kArraysPerPrimitive * meshes + scene_.bitmaps.size());
