@@ -418,21 +418,17 @@ Status SceneHost::AddPolygonVertex(Handle polygon, const std::array<double, 6>& 
     });
 }
 
-// Makes corner `added` the polygon's next one: it extends the polygon's run when it directly
-// follows it, which is the usual case; otherwise the polygon's corners are listed one by one.
-void SceneHost::link_corner(Polygon& polygon, std::uint32_t added) {
-    if (polygon.corner_count == 0) {
-        polygon.first_corner = added;
-    } else if (polygon.scattered != kNoIndex) {
+// A polygon whose next corner does not follow its run lists its corners one by one from then on.
+void SceneHost::scatter_corner(Polygon& polygon, std::uint32_t added) {
+    if (polygon.scattered != kNoIndex) {
         scene_.scattered_corners[polygon.scattered].push_back(added);
-    } else if (polygon.first_corner + polygon.corner_count != added) {
-        std::vector<std::uint32_t> corners(polygon.corner_count);
-        for (std::uint32_t n = 0; n < polygon.corner_count; ++n) corners[n] = polygon.first_corner + n;
-        corners.push_back(added);
-        scene_.scattered_corners.push_back(std::move(corners));
-        polygon.scattered = static_cast<std::uint32_t>(scene_.scattered_corners.size() - 1);
+        return;
     }
-    ++polygon.corner_count;
+    std::vector<std::uint32_t> corners(polygon.corner_count);
+    for (std::uint32_t n = 0; n < polygon.corner_count; ++n) corners[n] = polygon.first_corner + n;
+    corners.push_back(added);
+    scene_.scattered_corners.push_back(std::move(corners));
+    polygon.scattered = static_cast<std::uint32_t>(scene_.scattered_corners.size() - 1);
 }
 
 Status SceneHost::SetVertexNormal(Handle vertex, const std::array<double, 3>& normal) noexcept {
@@ -484,19 +480,10 @@ Status SceneHost::SetPolygonVertexUV2(Handle vertex, Handle polygon,
     });
 }
 
-// Values that other corners may share are never changed: the corner gets a copy of its own.
-Corner& SceneHost::own_values(CornerSlot& slot) {
-    if (slot.values < shareable_values_end_) {
-        const Corner copy = scene_.corner_values[slot.values];
-        scene_.corner_values.push_back(copy);
-        slot.values = static_cast<std::uint32_t>(scene_.corner_values.size() - 1);
-    }
-    return scene_.corner_values[slot.values];
-}
-
-void SceneHost::set_corner_flag(Corner& values, const CornerSlot& slot, std::uint8_t flag) {
-    values.flags |= flag;
-    scene_.polygons[slot.polygon].corner_flags |= flag;
+void SceneHost::copy_values(CornerSlot& slot) {
+    const Corner copy = scene_.corner_values[slot.values];
+    scene_.corner_values.push_back(copy);
+    slot.values = static_cast<std::uint32_t>(scene_.corner_values.size() - 1);
 }
 
 // Once a polygon is closed, its corners' values usually stay as they are: each corner whose values

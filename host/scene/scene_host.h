@@ -150,9 +150,27 @@ class SceneHost final : public tessavo::IHostApplication {
     std::uint32_t load_bitmap(const std::string& path);
     tessavo::Status set_bitmap(tessavo::Handle polygon, tessavo::Handle bitmap, bool second);
     tessavo::Status corner_of(tessavo::Handle vertex, tessavo::Handle polygon, CornerSlot*& slot);
-    void link_corner(Polygon& polygon, std::uint32_t added);
-    Corner& own_values(CornerSlot& slot);
-    void set_corner_flag(Corner& values, const CornerSlot& slot, std::uint8_t flag);
+    // Makes corner `added` the polygon's next one: it extends the polygon's run when it directly
+    // follows it, which is the usual case (defined here to be inlined into the hot calls).
+    void link_corner(Polygon& polygon, std::uint32_t added) {
+        if (polygon.corner_count == 0) {
+            polygon.first_corner = added;
+        } else if (polygon.scattered != kNoIndex || polygon.first_corner + polygon.corner_count != added) {
+            scatter_corner(polygon, added);
+        }
+        ++polygon.corner_count;
+    }
+    void scatter_corner(Polygon& polygon, std::uint32_t added);
+    // Values that other corners may share are never changed: the corner gets a copy of its own.
+    Corner& own_values(CornerSlot& slot) {
+        if (slot.values < shareable_values_end_) copy_values(slot);
+        return scene_.corner_values[slot.values];
+    }
+    void copy_values(CornerSlot& slot);
+    void set_corner_flag(Corner& values, const CornerSlot& slot, std::uint8_t flag) {
+        values.flags |= flag;
+        scene_.polygons[slot.polygon].corner_flags |= flag;
+    }
     void share_corner_values(const Polygon& polygon);
     void grow_recent_values(std::size_t values);
 
