@@ -492,39 +492,64 @@ class DocumentBuilder {
         return true;
     }
 
-    // One mesh with a primitive per material, in the order the materials first appear, or -1
-    // when no polygon could be written.
-    int add_mesh(const Group& group, std::span<const std::uint32_t> polygons,
-                 const MeshTransform& transform) {
+    // The mesh's polygons grouped by material, the materials in the order they first appear and
+    // the polygons of each in their own order: a counting sort, linear in the polygons.
+    struct PolygonsByMaterial {
         std::vector<MaterialKey> keys;
-        std::map<MaterialKey, std::uint32_t> ordinal;
-        std::vector<std::pair<std::uint32_t, std::uint32_t>> keyed;  // material ordinal, polygon
-        keyed.reserve(polygons.size());
-        for (std::uint32_t index : polygons) {
-            const Polygon& polygon = scene_.polygons[index];
+        std::vector<std::uint32_t> first;  // polygons of keys[k] are order[first[k] .. first[k + 1])
+        std::vector<std::uint32_t> order;
+    };
+
+    PolygonsByMaterial polygons_by_material(std::span<const std::uint32_t> polygons) {
+        PolygonsByMaterial out;
+        std::map<MaterialKey, std::uint32_t> ordinal_of;
+        std::vector<std::uint32_t> ordinals(polygons.size(), kNoIndex);  // kNoIndex: left out
+        std::vector<std::uint32_t> counts;
+        for (std::size_t i = 0; i < polygons.size(); ++i) {
+            const Polygon& polygon = scene_.polygons[polygons[i]];
             if (polygon.corner_count < 3) {
                 repairs_.note(Repair::short_polygon);
                 continue;
             }
             const MaterialKey key = material_key(polygon);
-            const auto [entry, added] = ordinal.emplace(key, static_cast<std::uint32_t>(keys.size()));
-            if (added) keys.push_back(key);
-            keyed.emplace_back(entry->second, index);
+            // Neighbouring polygons mostly share their material: no look-up for them.
+            const bool same =
+                !out.keys.empty() && i > 0 && ordinals[i - 1] != kNoIndex && out.keys[ordinals[i - 1]] == key;
+            if (same) {
+                ordinals[i] = ordinals[i - 1];
+            } else {
+                const auto [entry, added] =
+                    ordinal_of.emplace(key, static_cast<std::uint32_t>(out.keys.size()));
+                if (added) {
+                    out.keys.push_back(key);
+                    counts.push_back(0);
+                }
+                ordinals[i] = entry->second;
+            }
+            ++counts[ordinals[i]];
         }
-        std::stable_sort(keyed.begin(), keyed.end(),
-                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        out.first.assign(out.keys.size() + 1, 0);
+        for (std::size_t k = 0; k < out.keys.size(); ++k) out.first[k + 1] = out.first[k] + counts[k];
+        out.order.resize(out.first.back());
+        std::vector<std::uint32_t> next(out.first.begin(), out.first.end() - 1);
+        for (std::size_t i = 0; i < polygons.size(); ++i)
+            if (ordinals[i] != kNoIndex) out.order[next[ordinals[i]]++] = polygons[i];
+        return out;
+    }
+
+    // One mesh with a primitive per material, in the order the materials first appear, or -1
+    // when no polygon could be written.
+    int add_mesh(const Group& group, std::span<const std::uint32_t> polygons,
+                 const MeshTransform& transform) {
+        const PolygonsByMaterial by_material = polygons_by_material(polygons);
         // Built in place (nothing else adds meshes meanwhile), and dropped again if it stays empty.
         tinygltf::Mesh& mesh = doc_.model.meshes.emplace_back();
         mesh.name = valid_utf8(group.name);
-        std::vector<std::uint32_t> run;
-        for (std::size_t begin = 0; begin < keyed.size();) {
-            std::size_t end = begin;
-            run.clear();
-            while (end < keyed.size() && keyed[end].first == keyed[begin].first)
-                run.push_back(keyed[end++].second);
-            if (!build_primitive(run, keys[keyed[begin].first], transform, mesh.primitives.emplace_back()))
+        for (std::size_t k = 0; k < by_material.keys.size(); ++k) {
+            const std::span<const std::uint32_t> run(by_material.order.data() + by_material.first[k],
+                                                     by_material.first[k + 1] - by_material.first[k]);
+            if (!build_primitive(run, by_material.keys[k], transform, mesh.primitives.emplace_back()))
                 mesh.primitives.pop_back();
-            begin = end;
         }
         if (mesh.primitives.empty()) {
             doc_.model.meshes.pop_back();
