@@ -421,4 +421,29 @@ std::shared_ptr<p3dWorld> MakeRandomWorld(std::uint32_t seed) {
     return world;
 }
 
+std::shared_ptr<p3dWorld> MakeGroupTreeWorld(std::int32_t n) {
+    auto world = std::make_shared<p3dWorld>();
+    world->bkgColor = std::make_shared<p3dPt3D>();
+    world->Set_MeshGeomList({MakeGridWorld(1, 1)->View_MeshGeomList().front()});
+    std::vector<std::shared_ptr<p3dMesh>> meshes;
+    std::vector<std::shared_ptr<p3dGroup>> groups;
+    for (std::int32_t i = 0; i < n; ++i) {
+        auto mesh = std::make_shared<p3dMesh>();
+        mesh->name = "m" + std::to_string(i);
+        mesh->iMultiMat = -1;
+        meshes.push_back(mesh);
+        auto group = std::make_shared<p3dGroup>();
+        group->name = "g" + std::to_string(i);
+        group->pivot = std::make_shared<p3dPt3D>();
+        group->Set_iMeshList({i});
+        std::vector<std::int32_t> children;
+        for (std::int32_t c = 2 * i + 1; c <= 2 * i + 2 && c < n; ++c) children.push_back(c);
+        group->Set_iChildGroupList(children);
+        groups.push_back(group);
+    }
+    world->Set_MeshList(meshes);
+    world->Set_GroupList(groups);
+    return world;
+}
+
 }  // namespace imp_kzv::scenewriter

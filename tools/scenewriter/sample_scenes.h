@@ -22,4 +22,8 @@ std::shared_ptr<p3dWorld> MakeGridWorld(std::int32_t columns, std::int32_t rows)
 // infinities, NaN and -0, user data) that is valid for the reader; the same seed gives the same scene.
 std::shared_ptr<p3dWorld> MakeRandomWorld(std::uint32_t seed);
 
+// A tree of n groups (each the child of group (i - 1) / 2), each with one mesh instance of a shared
+// two-triangle geometry: for timing imports of growing group trees.
+std::shared_ptr<p3dWorld> MakeGroupTreeWorld(std::int32_t n);
+
 }  // namespace imp_kzv::scenewriter
