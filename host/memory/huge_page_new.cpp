@@ -1,5 +1,5 @@
-// kzv-import's global operator new: the standard allocation, plus a request for transparent huge
-// pages on every large block.
+// The programs' global operator new (kzv-import, the benchmark's reader): the standard allocation,
+// plus a request for transparent huge pages on every large block.
 //
 // A big scene is a few large blocks: the plug-in's record lists, the scene's corner arrays, the
 // writer's vertex batches. Each fresh 4 KiB page costs a page fault on first touch, and on virtual
