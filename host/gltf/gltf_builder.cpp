@@ -16,6 +16,7 @@
 #include "host/gltf/gltf_document.h"
 #include "host/gltf/repairs.h"
 #include "host/gltf/transform.h"
+#include "host/gltf/vertex_data.h"
 #include "host/scene/summary.h"
 
 namespace kzv::host::gltf {
@@ -23,10 +24,6 @@ namespace {
 
 constexpr double kDefaultFovDegrees = 45.0;
 constexpr double kDefaultNear = 0.1;
-// A normal whose length differs from 1 by more than this is normalised; unit normals read from
-// single-precision data are within about 1e-7.
-constexpr double kUnitTolerance = 1e-5;
-
 struct MaterialKey {
     bool has_color = false;
     std::array<std::int32_t, 3> rgb{};
@@ -34,228 +31,6 @@ struct MaterialKey {
     std::uint32_t bitmap2 = kNoIndex;
     auto operator<=>(const MaterialKey&) const = default;
 };
-
-struct OutputCorner {
-    Vec3 position{};
-    std::array<float, 3> written_position{};  // as_floats(position)
-    Vec3 normal{};
-    double normal_length = 0;  // length(normal), worked out once: it is costly and needed twice
-    bool normal_usable = false;
-    std::array<float, 2> uv{};
-    std::array<float, 2> uv2{};
-    std::array<std::uint8_t, 4> color{255, 255, 255, 255};
-};
-
-// One vertex as the file holds it.
-struct OutputVertex {
-    std::array<float, 3> position;
-    std::array<float, 3> normal;
-    std::array<float, 2> uv;
-    std::array<float, 2> uv2;
-    std::array<std::uint8_t, 4> color;
-};
-
-// Bounds of positions, as a POSITION accessor states them.
-struct Bounds {
-    static constexpr double kInfinity = std::numeric_limits<double>::infinity();
-    std::array<double, 3> low{kInfinity, kInfinity, kInfinity};
-    std::array<double, 3> high{-kInfinity, -kInfinity, -kInfinity};
-
-    void add(const std::array<float, 3>& p) {
-        for (std::size_t k = 0; k < 3; ++k) {
-            low[k] = std::min<double>(low[k], p[k]);
-            high[k] = std::max<double>(high[k], p[k]);
-        }
-    }
-};
-
-std::array<float, 3> as_floats(const Vec3& v) {
-    return {to_float(v[0]), to_float(v[1]), to_float(v[2])};
-}
-
-bool finite_floats(const std::array<float, 3>& v) {
-    return std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]);
-}
-
-bool finite_as_float(const Vec3& v) {
-    return finite_floats(as_floats(v));
-}
-
-Vec3 mirrored(Vec3 v, bool mirror) {
-    if (mirror) v[2] = -v[2];
-    return v;
-}
-
-Vec3 widen(const std::array<float, 3>& v) {
-    return {v[0], v[1], v[2]};
-}
-
-Vec3 output_position(const Corner& corner, const MeshTransform& transform) {
-    const Vec3 p = mirrored(widen(corner.position), transform.mirror);
-    return transform.bake ? transform_point(*transform.bake, p) : p;
-}
-
-// Newell's normal of the corners in output order, counter-clockwise seen from the front.
-Vec3 face_normal(std::span<const OutputCorner> corners) {
-    Vec3 n{};
-    for (std::size_t i = 0; i < corners.size(); ++i) {
-        const Vec3& a = corners[i].position;
-        const Vec3& b = corners[(i + 1) % corners.size()].position;
-        n[0] += (a[1] - b[1]) * (a[2] + b[2]);
-        n[1] += (a[2] - b[2]) * (a[0] + b[0]);
-        n[2] += (a[0] - b[0]) * (a[1] + b[1]);
-    }
-    const double len = length(n);
-    if (!(len > 0) || !std::isfinite(len)) return {0, 1, 0};  // degenerate polygon: any unit normal
-    return {n[0] / len, n[1] / len, n[2] / len};
-}
-
-std::size_t fan_vertex_count(const Polygon& polygon) {
-    return 3 * (std::size_t{polygon.corner_count} - 2);
-}
-
-// Reads polygons' corners into output space and order, noting the repairs they need.
-class CornerReader {
-  public:
-    CornerReader(const Scene& scene, RepairLog& repairs) : scene_(scene), repairs_(repairs) {}
-
-    // The corners of one polygon, or false when it must be left out.
-    bool gather(const Polygon& polygon, const MeshTransform& transform, std::vector<OutputCorner>& out) {
-        out.clear();
-        bool finite = true;
-        for_each_corner(scene_, polygon, [&](const Corner& corner) {
-            OutputCorner o;
-            o.position = output_position(corner, transform);
-            o.written_position = as_floats(o.position);
-            finite = finite && finite_floats(o.written_position);
-            o.normal_usable = usable_normal(corner, o.normal_length);
-            if (o.normal_usable) {
-                // Mirroring keeps the length.
-                o.normal = mirrored(widen(corner.normal), transform.mirror);
-                if (transform.bake) {
-                    o.normal_usable = transform.bake_normals.has_value();
-                    if (o.normal_usable) {
-                        o.normal = transform_normal(*transform.bake_normals, o.normal);
-                        o.normal_length = length(o.normal);
-                    }
-                }
-            }
-            o.uv = finite_uv(corner.uv);
-            if (corner.flags & kCornerHasUv2) o.uv2 = finite_uv(corner.uv2);
-            if (corner.flags & kCornerHasColor)
-                o.color = {corner.color[0], corner.color[1], corner.color[2], 255};
-            out.push_back(o);
-        });
-        if (!finite) {
-            repairs_.note(Repair::non_finite_position);
-            return false;
-        }
-        if (transform.reverse_winding) std::reverse(out.begin(), out.end());
-        return true;
-    }
-
-  private:
-    // Whether the corner's normal can be used (after normalising), and its length.
-    bool usable_normal(const Corner& corner, double& len) {
-        len = length(widen(corner.normal));
-        if (!(corner.flags & kCornerHasNormal) || !std::isfinite(len) || !(len > 0)) {
-            repairs_.note(Repair::zero_normal);
-            return false;
-        }
-        if (std::abs(len - 1) > kUnitTolerance) repairs_.note(Repair::non_unit_normal);
-        return true;
-    }
-
-    std::array<float, 2> finite_uv(const std::array<float, 2>& uv) {
-        if (std::isfinite(uv[0]) && std::isfinite(uv[1])) return uv;
-        repairs_.note(Repair::non_finite_uv);
-        return {std::isfinite(uv[0]) ? uv[0] : 0.0f, std::isfinite(uv[1]) ? uv[1] : 0.0f};
-    }
-
-    const Scene& scene_;
-    RepairLog& repairs_;
-};
-
-// The vertex arrays of one primitive, made a batch at a time: each array collects the values of
-// kBatch vertices, which then go to the sink at their place in the buffer. The batch stays in
-// the processor's caches, where the whole arrays of a big mesh would take fresh memory.
-class VertexBatch {
-  public:
-    explicit VertexBatch(const BinarySink& sink) : sink_(sink) {}
-
-    void start(const VertexSource& source) {
-        source_ = &source;
-        written_ = 0;
-        filled_ = 0;
-    }
-
-    void add(const OutputVertex& v) {
-        positions_[filled_] = v.position;
-        normals_[filled_] = v.normal;
-        uv_[filled_] = v.uv;
-        uv2_[filled_] = v.uv2;
-        colors_[filled_] = v.color;
-        if (++filled_ == kBatch) flush();
-    }
-
-    // Hands over the rest; the vertices made must be those the document counted.
-    void finish() {
-        flush();
-        if (written_ != source_->count) throw std::logic_error("the vertex count of a primitive changed");
-    }
-
-  private:
-    static constexpr std::size_t kBatch = 4096;
-
-    template <class T>
-    void put(std::size_t offset, const std::array<T, kBatch>& values) {
-        if (offset == kNoOffset) return;
-        sink_(offset + written_ * sizeof(T), values.data(), filled_ * sizeof(T));
-    }
-
-    void flush() {
-        if (filled_ == 0) return;
-        put(source_->positions, positions_);
-        put(source_->normals, normals_);
-        put(source_->uv, uv_);
-        put(source_->uv2, uv2_);
-        put(source_->colors, colors_);
-        written_ += filled_;
-        filled_ = 0;
-    }
-
-    const BinarySink& sink_;
-    const VertexSource* source_ = nullptr;
-    std::size_t written_ = 0;  // vertices handed over
-    std::size_t filled_ = 0;   // vertices in the batch
-    std::array<std::array<float, 3>, kBatch> positions_;
-    std::array<std::array<float, 3>, kBatch> normals_;
-    std::array<std::array<float, 2>, kBatch> uv_;
-    std::array<std::array<float, 2>, kBatch> uv2_;
-    std::array<std::array<std::uint8_t, 4>, kBatch> colors_;
-};
-
-// Adds the polygon as a fan of triangles.
-void emit_polygon(std::span<const OutputCorner> corners, VertexBatch& batch) {
-    std::optional<Vec3> face;  // only polygons with an unusable normal need it
-    auto emit = [&](const OutputCorner& c) {
-        const bool own_normal = c.normal_usable && c.normal_length > 0 && std::isfinite(c.normal_length);
-        if (!own_normal && !face) face = face_normal(corners);
-        const Vec3 n = own_normal ? Vec3{c.normal[0] / c.normal_length, c.normal[1] / c.normal_length,
-                                         c.normal[2] / c.normal_length}
-                                  : *face;
-        batch.add({c.written_position,
-                   {static_cast<float>(n[0]), static_cast<float>(n[1]), static_cast<float>(n[2])},
-                   c.uv,
-                   c.uv2,
-                   c.color});
-    };
-    for (std::size_t i = 1; i + 1 < corners.size(); ++i) {
-        emit(corners[0]);
-        emit(corners[i]);
-        emit(corners[i + 1]);
-    }
-}
 
 class DocumentBuilder {
   public:
@@ -322,8 +97,9 @@ class DocumentBuilder {
 
     // An accessor of `count` elements of `components` values of `value_bytes` each, with its view.
     int add_accessor(std::size_t count, int component_type, int type, std::size_t components,
-                     std::size_t value_bytes, bool normalized = false) {
-        const int view = add_view(count * components * value_bytes, TINYGLTF_TARGET_ARRAY_BUFFER);
+                     std::size_t value_bytes, bool normalized = false,
+                     int target = TINYGLTF_TARGET_ARRAY_BUFFER) {
+        const int view = add_view(count * components * value_bytes, target);
         tinygltf::Accessor& accessor = doc_.model.accessors.emplace_back();
         accessor.bufferView = view;
         accessor.componentType = component_type;
@@ -425,56 +201,26 @@ class DocumentBuilder {
 
     // ---- Meshes ----
 
-    // Whether the polygon will be written (its output positions are finite); if so, adds its
-    // corners to the bounds, in the order their vertices are written.
-    bool add_bounds(const Polygon& polygon, const MeshTransform& transform, Bounds& bounds) {
-        std::vector<std::array<float, 3>>& positions = positions_scratch_;
-        positions.clear();
-        bool finite = true;
-        for_each_corner(scene_, polygon, [&](const Corner& corner) {
-            positions.push_back(as_floats(output_position(corner, transform)));
-            finite = finite && finite_floats(positions.back());
-        });
-        if (!finite) return false;
-        if (transform.reverse_winding) std::reverse(positions.begin(), positions.end());
-        for (const auto& p : positions) bounds.add(p);
-        return true;
-    }
-
-    // The repairs of polygons that write no vertices, which write_vertex_data never sees.
-    void count_vertex_repairs(std::span<const std::uint32_t> polygons, const MeshTransform& transform) {
-        CornerReader reader(scene_, repairs_);
-        std::vector<OutputCorner> corners;
-        for (std::uint32_t index : polygons) (void)reader.gather(scene_.polygons[index], transform, corners);
-    }
-
     // The primitive of the polygons that share a material, or false when it has no vertices. Its
-    // vertex arrays are only described here (see VertexSource); write_vertex_data makes them while
-    // the file is written.
+    // arrays are only described here (see VertexSource); write_vertex_data makes them while the
+    // file is written.
     bool build_primitive(std::span<const std::uint32_t> polygons, const MaterialKey& key,
                          const MeshTransform& transform, tinygltf::Primitive& primitive) {
-        VertexSource source{{polygons.begin(), polygons.end()}, transform};
-        Bounds bounds;
-        std::uint8_t flags = 0;  // of the corners of the polygons written
-        for (std::uint32_t index : polygons) {
-            const Polygon& polygon = scene_.polygons[index];
-            if (!add_bounds(polygon, transform, bounds)) continue;
-            source.count += fan_vertex_count(polygon);
-            flags |= polygon.corner_flags;
-        }
-        if (source.count == 0) {
-            count_vertex_repairs(polygons, transform);
+        if (!numbering_) numbering_.emplace(scene_);
+        const PrimitiveSize size = measure_primitive(scene_, polygons, transform, *numbering_);
+        if (size.vertices == 0) {
+            note_vertex_repairs(scene_, polygons, transform, repairs_);
             return false;
         }
-        const bool with_uv2 = key.bitmap2 != kNoIndex || (flags & kCornerHasUv2);
-        const bool with_colors = (flags & kCornerHasColor) != 0;
+        const bool with_uv2 = key.bitmap2 != kNoIndex || (size.corner_flags & kCornerHasUv2);
+        const bool with_colors = (size.corner_flags & kCornerHasColor) != 0;
 
-        const std::size_t n = source.count;
+        const std::size_t n = size.vertices;
         constexpr int kFloat = TINYGLTF_COMPONENT_TYPE_FLOAT;
         primitive.mode = TINYGLTF_MODE_TRIANGLES;
         primitive.material = material_for(key);
         auto& attributes = primitive.attributes;
-        attributes["POSITION"] = add_positions(n, bounds);
+        attributes["POSITION"] = add_positions(n, size.bounds);
         attributes["NORMAL"] = add_accessor(n, kFloat, TINYGLTF_TYPE_VEC3, 3, sizeof(float));
         attributes["TEXCOORD_0"] = add_accessor(n, kFloat, TINYGLTF_TYPE_VEC2, 2, sizeof(float));
         if (with_uv2)
@@ -482,7 +228,14 @@ class DocumentBuilder {
         if (with_colors)
             attributes["COLOR_0"] =
                 add_accessor(n, TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE, TINYGLTF_TYPE_VEC4, 4, 1, true);
+        const bool short_indices = index_size(n) == 2;
+        primitive.indices = add_accessor(
+            size.indices,
+            short_indices ? TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT : TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT,
+            TINYGLTF_TYPE_SCALAR, 1, index_size(n), false, TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER);
 
+        VertexSource source{{polygons.begin(), polygons.end()}, transform, n, size.indices};
+        source.indices = accessor_offset(primitive.indices);
         source.positions = accessor_offset(attributes["POSITION"]);
         source.normals = accessor_offset(attributes["NORMAL"]);
         source.uv = accessor_offset(attributes["TEXCOORD_0"]);
@@ -810,26 +563,13 @@ class DocumentBuilder {
     std::map<MaterialKey, int> materials_;
     std::map<std::uint32_t, int> textures_;
     std::vector<int> node_of_group_;
-    std::vector<std::array<float, 3>> positions_scratch_;
+    std::optional<VertexNumbering> numbering_;  // made for the first primitive
 };
 
 }  // namespace
 
 GltfDocument build_document(const Scene& scene, const GltfOptions& options, ImagePlacement images) {
     return DocumentBuilder(scene, options, images).build();
-}
-
-void write_vertex_data(const Scene& scene, GltfDocument& document, const BinarySink& sink) {
-    CornerReader reader(scene, document.repairs);
-    auto batch = std::make_unique<VertexBatch>(sink);  // about 200 KiB: not for the stack
-    std::vector<OutputCorner> corners;
-    for (const VertexSource& source : document.vertices) {
-        batch->start(source);
-        for (std::uint32_t index : source.polygons)
-            if (reader.gather(scene.polygons[index], source.transform, corners))
-                emit_polygon(corners, *batch);
-        batch->finish();
-    }
 }
 
 std::string valid_utf8(const std::string& text) {

@@ -32,12 +32,14 @@ struct MeshTransform {
 
 inline constexpr std::size_t kNoOffset = static_cast<std::size_t>(-1);
 
-// One primitive's vertex arrays, described rather than held: write_vertex_data makes them from
+// One primitive's vertex and index arrays, described rather than held: write_vertex_data makes them from
 // the scene while the file is written, so that a big mesh's arrays never exist whole in memory.
 struct VertexSource {
     std::vector<std::uint32_t> polygons;  // the primitive's polygons, those left out included
     MeshTransform transform;
-    std::size_t count = 0;  // vertices
+    std::size_t count = 0;        // vertices
+    std::size_t index_count = 0;  // of 2 bytes each up to 65,535 vertices, else 4 (index_size)
+    std::size_t indices = kNoOffset;
     // Where each array starts in the buffer; kNoOffset for arrays the primitive does not have.
     std::size_t positions = kNoOffset;
     std::size_t normals = kNoOffset;

@@ -232,6 +232,7 @@ class DocumentJson {
             out_.begin_object();
             for (const auto& [name, accessor] : p.attributes) out_.member(name, accessor);
             out_.end_object();
+            if (p.indices > -1) out_.member("indices", p.indices);
             if (p.material > -1) out_.member("material", p.material);
             out_.member("mode", p.mode);
             out_.end_object();

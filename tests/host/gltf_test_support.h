@@ -42,6 +42,29 @@ std::vector<T> accessor_values(const tinygltf::Model& model, int index) {
     return values;
 }
 
+// The values of a primitive's attribute per triangle corner, in drawing order (through the
+// primitive's indices when it has them), as T.
+template <class T>
+std::vector<T> corner_values(const tinygltf::Model& model, const tinygltf::Primitive& primitive,
+                             const std::string& attribute) {
+    const int index = primitive.attributes.at(attribute);
+    const std::vector<T> values = accessor_values<T>(model, index);
+    if (primitive.indices < 0) return values;
+    const tinygltf::Accessor& indices = model.accessors.at(primitive.indices);
+    std::vector<std::uint32_t> order;
+    if (indices.componentType == TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT) {
+        for (const std::uint16_t i : accessor_values<std::uint16_t>(model, primitive.indices))
+            order.push_back(i);
+    } else {
+        order = accessor_values<std::uint32_t>(model, primitive.indices);
+    }
+    const std::size_t width = values.size() / model.accessors.at(index).count;
+    std::vector<T> out;
+    for (const std::uint32_t i : order)
+        out.insert(out.end(), values.begin() + i * width, values.begin() + (i + 1) * width);
+    return out;
+}
+
 inline const tinygltf::Node* node_named(const tinygltf::Model& model, const std::string& name) {
     for (const auto& node : model.nodes)
         if (node.name == name) return &node;

@@ -97,8 +97,8 @@ TEST_F(GltfWriter, MirrorsZAndKeepsFrontFacesWithTheirNormals) {
         const tinygltf::Model model = round_trip("out.glb", {.convert_axes = convert});
         ASSERT_EQ(model.meshes.size(), 1u);
         const auto& primitive = model.meshes[0].primitives.at(0);
-        const auto positions = accessor_values<float>(model, primitive.attributes.at("POSITION"));
-        const auto normals = accessor_values<float>(model, primitive.attributes.at("NORMAL"));
+        const auto positions = corner_values<float>(model, primitive, "POSITION");
+        const auto normals = corner_values<float>(model, primitive, "NORMAL");
         ASSERT_EQ(positions.size(), 9u);
         const Vec3 p0 = vec(positions, 0), p1 = vec(positions, 1), p2 = vec(positions, 2);
         const Vec3 face = gltf::cross({p1[0] - p0[0], p1[1] - p0[1], p1[2] - p0[2]},
@@ -164,10 +164,10 @@ TEST_F(GltfWriter, BakesMatricesThatAreNotTrs) {
     EXPECT_TRUE(root_node->matrix.empty() && root_node->translation.empty() && root_node->rotation.empty());
     EXPECT_TRUE(child_node->translation.empty());
     // Received first corner (file corner 3) is (1, -1, 0); glTF order reverses it to last.
-    const auto root_positions = accessor_values<float>(
-        model, model.meshes.at(root_node->mesh).primitives[0].attributes.at("POSITION"));
-    const auto child_positions = accessor_values<float>(
-        model, model.meshes.at(child_node->mesh).primitives[0].attributes.at("POSITION"));
+    const auto root_positions =
+        corner_values<float>(model, model.meshes.at(root_node->mesh).primitives[0], "POSITION");
+    const auto child_positions =
+        corner_values<float>(model, model.meshes.at(child_node->mesh).primitives[0], "POSITION");
     const Vec3 sheared = gltf::transform_point(shear, {1, -1, 0});
     EXPECT_EQ(vec(root_positions, 2), (Vec3{sheared[0], sheared[1], -sheared[2]}));
     const Vec3 moved = gltf::transform_point(shear, {11, -1, 0});
@@ -200,8 +200,8 @@ TEST_F(GltfWriter, MaterialsTexturesAndAttributesFollowThePolygons) {
     ASSERT_EQ(model.meshes.size(), 1u);
     const auto& primitives = model.meshes[0].primitives;
     ASSERT_EQ(primitives.size(), 2u);  // one per material, polygons of one material together
-    EXPECT_EQ(model.accessors[primitives[0].attributes.at("POSITION")].count, 6u);
-    EXPECT_EQ(model.accessors[primitives[1].attributes.at("POSITION")].count, 3u);
+    EXPECT_EQ(model.accessors.at(primitives[0].indices).count, 6u);  // two triangles
+    EXPECT_EQ(model.accessors.at(primitives[1].indices).count, 3u);
 
     const tinygltf::Material& with_textures = model.materials.at(primitives[0].material);
     EXPECT_EQ(with_textures.pbrMetallicRoughness.baseColorFactor,
@@ -213,7 +213,7 @@ TEST_F(GltfWriter, MaterialsTexturesAndAttributesFollowThePolygons) {
     EXPECT_EQ(with_textures.occlusionTexture.texCoord, 1);
     EXPECT_EQ(primitives[0].attributes.count("TEXCOORD_1"), 1u);
     EXPECT_EQ(primitives[0].attributes.count("COLOR_0"), 0u);
-    const auto uv2 = accessor_values<float>(model, primitives[0].attributes.at("TEXCOORD_1"));
+    const auto uv2 = corner_values<float>(model, primitives[0], "TEXCOORD_1");
     EXPECT_EQ(uv2[0], 0.25f);  // file corner 1 arrives last and leads again once the winding is reversed
     const tinygltf::Image& base_image = model.images.at(model.textures.at(base).source);
     const tinygltf::Image& second_image = model.images.at(model.textures.at(occlusion).source);
@@ -228,11 +228,54 @@ TEST_F(GltfWriter, MaterialsTexturesAndAttributesFollowThePolygons) {
     EXPECT_EQ(clamped.pbrMetallicRoughness.baseColorFactor, (std::vector<double>{1, 0, 0.2, 1}));
     EXPECT_TRUE(warned("above 255"));
     EXPECT_TRUE(warned("negative polygon colour"));
-    const auto colors = accessor_values<std::uint8_t>(model, primitives[1].attributes.at("COLOR_0"));
+    const auto colors = corner_values<std::uint8_t>(model, primitives[1], "COLOR_0");
     EXPECT_EQ(std::vector<std::uint8_t>(colors.begin() + 4, colors.begin() + 8),
               (std::vector<std::uint8_t>{10, 20, 30, 255}));
     EXPECT_EQ(std::vector<std::uint8_t>(colors.begin(), colors.begin() + 4),
               (std::vector<std::uint8_t>{255, 255, 255, 255}));  // corners without a colour: white
+}
+
+// Corners with equal values become one vertex of their primitive; a corner without a usable normal
+// takes its polygon's face normal, so it stays a vertex of its own. Past 65,535 vertices the
+// indices take 4 bytes.
+TEST_F(GltfWriter, CornersWithEqualValuesShareOneVertex) {
+    const Handle root = add_group(*host_, "Root", 0);
+    const TriangleSpec shared = facing_triangle();
+    TriangleSpec turned = shared;  // the same corners, starting elsewhere
+    std::rotate(turned.corners.begin(), turned.corners.begin() + 1, turned.corners.end());
+    TriangleSpec flat = facing_triangle();
+    for (CornerSpec& c : flat.corners) c.normal = {0, 0, 0};
+    for (const TriangleSpec& t : {shared, turned, flat, flat}) add_triangle(*host_, root, t);
+    check(host_->AddGroupToWorld(root, 0), "AddGroupToWorld");
+    tinygltf::Model model = round_trip();
+
+    const tinygltf::Primitive& primitive = model.meshes.at(0).primitives.at(0);
+    EXPECT_EQ(model.accessors.at(primitive.attributes.at("POSITION")).count, 3u + 6u);
+    const tinygltf::Accessor& indices = model.accessors.at(primitive.indices);
+    EXPECT_EQ(indices.count, 12u);
+    EXPECT_EQ(indices.componentType, TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT);
+    EXPECT_EQ(model.bufferViews.at(indices.bufferView).target, TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER);
+    const auto positions = corner_values<float>(model, primitive, "POSITION");
+    const auto normals = corner_values<float>(model, primitive, "NORMAL");
+    ASSERT_EQ(positions.size(), 36u);
+    for (std::size_t i = 0; i < 3; ++i)  // the turned triangle starts one corner on
+        EXPECT_EQ(vec(positions, 3 + i), vec(positions, (i + 1) % 3)) << i;
+    EXPECT_EQ(vec(positions, 9), vec(positions, 0));
+    for (std::size_t i = 6; i < 12; ++i) EXPECT_EQ(vec(normals, i), (Vec3{0, 0, 1})) << i;
+
+    // Distinct corners only: one vertex each.
+    host_ = SceneHost::create();
+    const Handle big = add_group(*host_, "Big", 0);
+    constexpr int kTriangles = 22000;
+    for (int i = 0; i < kTriangles; ++i) add_triangle(*host_, big, facing_triangle(3.0 * i));
+    check(host_->AddGroupToWorld(big, 0), "AddGroupToWorld");
+    model = round_trip("big.glb");
+    const tinygltf::Primitive& big_primitive = model.meshes.at(0).primitives.at(0);
+    EXPECT_EQ(model.accessors.at(big_primitive.attributes.at("POSITION")).count, 3u * kTriangles);
+    EXPECT_EQ(model.accessors.at(big_primitive.indices).componentType, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT);
+    const auto big_positions = corner_values<float>(model, big_primitive, "POSITION");
+    ASSERT_EQ(big_positions.size(), 9u * kTriangles);
+    EXPECT_EQ(vec(big_positions, 3 * kTriangles - 3)[0], 3.0f * (kTriangles - 1));
 }
 
 TEST_F(GltfWriter, CamerasLightsAndTracks) {
@@ -289,8 +332,7 @@ TEST_F(GltfWriter, CamerasLightsAndTracks) {
     ASSERT_TRUE(loop_node && line_node);
     EXPECT_EQ(model.meshes[loop_node->mesh].primitives[0].mode, TINYGLTF_MODE_LINE_LOOP);
     EXPECT_EQ(model.meshes[line_node->mesh].primitives[0].mode, TINYGLTF_MODE_LINE_STRIP);
-    const auto points =
-        accessor_values<float>(model, model.meshes[line_node->mesh].primitives[0].attributes.at("POSITION"));
+    const auto points = corner_values<float>(model, model.meshes[line_node->mesh].primitives[0], "POSITION");
     EXPECT_EQ(points, (std::vector<float>{0, 0, 0, 0, 0, -4}));
 }
 
@@ -312,8 +354,7 @@ TEST_F(GltfWriter, PolygonsBecomeTriangleFans) {
     check(host_->AddGroupToWorld(root, 0), "AddGroupToWorld");
     const tinygltf::Model model = round_trip();
     EXPECT_TRUE(warned("fewer than 3 corners left out (1)"));
-    const auto positions =
-        accessor_values<float>(model, model.meshes.at(0).primitives.at(0).attributes.at("POSITION"));
+    const auto positions = corner_values<float>(model, model.meshes.at(0).primitives.at(0), "POSITION");
     ASSERT_EQ(positions.size(), 18u);
     for (std::size_t t = 0; t < 2; ++t) {
         const Vec3 a = vec(positions, 3 * t), b = vec(positions, 3 * t + 1), c = vec(positions, 3 * t + 2);
@@ -358,11 +399,11 @@ TEST_F(GltfWriter, BigMeshesArriveWhole) {
     unchanged.convert_axes = false;
     const tinygltf::Model model = round_trip("big.glb", unchanged);
     ASSERT_EQ(model.meshes.size(), 1u);
-    const auto& attributes = model.meshes[0].primitives.at(0).attributes;
-    EXPECT_EQ(accessor_values<float>(model, attributes.at("POSITION")), positions);
-    EXPECT_EQ(accessor_values<std::uint8_t>(model, attributes.at("COLOR_0")), colors);
-    EXPECT_EQ(accessor_values<float>(model, attributes.at("TEXCOORD_1")), uv2);
-    const tinygltf::Accessor& bounds = model.accessors.at(attributes.at("POSITION"));
+    const tinygltf::Primitive& primitive = model.meshes[0].primitives.at(0);
+    EXPECT_EQ(corner_values<float>(model, primitive, "POSITION"), positions);
+    EXPECT_EQ(corner_values<std::uint8_t>(model, primitive, "COLOR_0"), colors);
+    EXPECT_EQ(corner_values<float>(model, primitive, "TEXCOORD_1"), uv2);
+    const tinygltf::Accessor& bounds = model.accessors.at(primitive.attributes.at("POSITION"));
     EXPECT_EQ(bounds.minValues, (std::vector<double>{-1, -1, 0}));
     EXPECT_EQ(bounds.maxValues, (std::vector<double>{kTriangles, 1, 6}));
 }
@@ -481,7 +522,7 @@ TEST_F(GltfWriter, RepairsWhatGltfForbids) {
                             EXPECT_TRUE(std::isfinite(v)) << c.name << " " << attribute;
                         }
                 if (primitive.attributes.count("NORMAL") == 0) continue;
-                const auto normals = accessor_values<float>(model, primitive.attributes.at("NORMAL"));
+                const auto normals = corner_values<float>(model, primitive, "NORMAL");
                 for (std::size_t i = 0; i < normals.size() / 3; ++i)
                     EXPECT_NEAR(gltf::length(vec(normals, i)), 1, 1e-6) << c.name;
             }

@@ -1,0 +1,334 @@
+#include "host/gltf/vertex_data.h"
+
+#include <memory>
+#include <optional>
+#include <stdexcept>
+
+#include "host/gltf/gltf_document.h"
+
+namespace kzv::host::gltf {
+namespace {
+
+// A normal whose length differs from 1 by more than this is normalised; unit normals read from
+// single-precision data are within about 1e-7.
+constexpr double kUnitTolerance = 1e-5;
+
+struct OutputCorner {
+    std::uint32_t value = 0;  // the corner's record in Scene::corner_values
+    Vec3 position{};
+    std::array<float, 3> written_position{};  // as_floats(position)
+    Vec3 normal{};
+    double normal_length = 0;  // length(normal), worked out once: it is costly and needed twice
+    bool normal_usable = false;
+    std::array<float, 2> uv{};
+    std::array<float, 2> uv2{};
+    std::array<std::uint8_t, 4> color{255, 255, 255, 255};
+
+    // Whether the corner's vertex carries its own normal; the others take their polygon's.
+    bool own_normal() const { return normal_usable && normal_length > 0 && std::isfinite(normal_length); }
+};
+
+// One vertex as the file holds it.
+struct OutputVertex {
+    std::array<float, 3> position;
+    std::array<float, 3> normal;
+    std::array<float, 2> uv;
+    std::array<float, 2> uv2;
+    std::array<std::uint8_t, 4> color;
+};
+
+Vec3 widen(const std::array<float, 3>& v) {
+    return {v[0], v[1], v[2]};
+}
+
+Vec3 output_position(const Corner& corner, const MeshTransform& transform) {
+    const Vec3 p = mirrored(widen(corner.position), transform.mirror);
+    return transform.bake ? transform_point(*transform.bake, p) : p;
+}
+
+// Newell's normal of the corners in output order, counter-clockwise seen from the front.
+Vec3 face_normal(std::span<const OutputCorner> corners) {
+    Vec3 n{};
+    for (std::size_t i = 0; i < corners.size(); ++i) {
+        const Vec3& a = corners[i].position;
+        const Vec3& b = corners[(i + 1) % corners.size()].position;
+        n[0] += (a[1] - b[1]) * (a[2] + b[2]);
+        n[1] += (a[2] - b[2]) * (a[0] + b[0]);
+        n[2] += (a[0] - b[0]) * (a[1] + b[1]);
+    }
+    const double len = length(n);
+    if (!(len > 0) || !std::isfinite(len)) return {0, 1, 0};  // degenerate polygon: any unit normal
+    return {n[0] / len, n[1] / len, n[2] / len};
+}
+
+std::size_t fan_index_count(const Polygon& polygon) {
+    return 3 * (std::size_t{polygon.corner_count} - 2);
+}
+
+// Calls `visit(value, corner)` with the record index and the values of each corner of the
+// polygon, in the order they were added.
+template <class Visit>
+void for_each_corner_value(const Scene& scene, const Polygon& polygon, Visit&& visit) {
+    auto at = [&](std::uint32_t corner) {
+        const std::uint32_t value = scene.corners[corner].values;
+        visit(value, scene.corner_values[value]);
+    };
+    if (polygon.scattered != kNoIndex) {
+        for (const std::uint32_t corner : scene.scattered_corners[polygon.scattered]) at(corner);
+        return;
+    }
+    for (std::uint32_t n = 0; n < polygon.corner_count; ++n) at(polygon.first_corner + n);
+}
+
+// Reads corners into output space, noting the repairs they need.
+class CornerReader {
+  public:
+    explicit CornerReader(RepairLog& repairs) : repairs_(repairs) {}
+
+    OutputCorner read(std::uint32_t value, const Corner& corner, const MeshTransform& transform) {
+        OutputCorner o;
+        o.value = value;
+        o.position = output_position(corner, transform);
+        o.written_position = as_floats(o.position);
+        o.normal_usable = usable_normal(corner, o.normal_length);
+        if (o.normal_usable) {
+            // Mirroring keeps the length.
+            o.normal = mirrored(widen(corner.normal), transform.mirror);
+            if (transform.bake) {
+                o.normal_usable = transform.bake_normals.has_value();
+                if (o.normal_usable) {
+                    o.normal = transform_normal(*transform.bake_normals, o.normal);
+                    o.normal_length = length(o.normal);
+                }
+            }
+        }
+        o.uv = finite_uv(corner.uv);
+        if (corner.flags & kCornerHasUv2) o.uv2 = finite_uv(corner.uv2);
+        if (corner.flags & kCornerHasColor)
+            o.color = {corner.color[0], corner.color[1], corner.color[2], 255};
+        return o;
+    }
+
+    // The corners of one polygon in output order, or false when it must be left out.
+    bool gather(const Scene& scene, const Polygon& polygon, const MeshTransform& transform,
+                std::vector<OutputCorner>& out) {
+        out.clear();
+        bool finite = true;
+        for_each_corner_value(scene, polygon, [&](std::uint32_t value, const Corner& corner) {
+            out.push_back(read(value, corner, transform));
+            finite = finite && finite_floats(out.back().written_position);
+        });
+        if (!finite) {
+            repairs_.note(Repair::non_finite_position);
+            return false;
+        }
+        if (transform.reverse_winding) std::reverse(out.begin(), out.end());
+        return true;
+    }
+
+  private:
+    // Whether the corner's normal can be used (after normalising), and its length.
+    bool usable_normal(const Corner& corner, double& len) {
+        len = length(widen(corner.normal));
+        if (!(corner.flags & kCornerHasNormal) || !std::isfinite(len) || !(len > 0)) {
+            repairs_.note(Repair::zero_normal);
+            return false;
+        }
+        if (std::abs(len - 1) > kUnitTolerance) repairs_.note(Repair::non_unit_normal);
+        return true;
+    }
+
+    std::array<float, 2> finite_uv(const std::array<float, 2>& uv) {
+        if (std::isfinite(uv[0]) && std::isfinite(uv[1])) return uv;
+        repairs_.note(Repair::non_finite_uv);
+        return {std::isfinite(uv[0]) ? uv[0] : 0.0f, std::isfinite(uv[1]) ? uv[1] : 0.0f};
+    }
+
+    RepairLog& repairs_;
+};
+
+// The vertex of a written corner: the one it shares, or a new one. `is_new` says which.
+std::uint32_t vertex_for(VertexNumbering& numbering, const OutputCorner& corner, bool& is_new) {
+    const std::uint32_t state = numbering.state(corner.value);
+    is_new = state == VertexNumbering::kUnseen || state == VertexNumbering::kOwnVertices;
+    return is_new ? numbering.add(corner.value, corner.own_normal()) : state;
+}
+
+// The arrays of one primitive, made a batch at a time: each array collects the values of kBatch
+// vertices (or indices), which then go to the sink at their place in the buffer. The batch stays
+// in the processor's caches, where the whole arrays of a big mesh would take fresh memory.
+class VertexBatch {
+  public:
+    explicit VertexBatch(const BinarySink& sink) : sink_(sink) {}
+
+    void start(const VertexSource& source) {
+        source_ = &source;
+        written_ = indices_written_ = 0;
+        filled_ = indices_filled_ = 0;
+    }
+
+    void add(const OutputVertex& v) {
+        positions_[filled_] = v.position;
+        normals_[filled_] = v.normal;
+        uv_[filled_] = v.uv;
+        uv2_[filled_] = v.uv2;
+        colors_[filled_] = v.color;
+        if (++filled_ == kBatch) flush_vertices();
+    }
+
+    void add_index(std::uint32_t vertex) {
+        indices_[indices_filled_] = vertex;
+        if (++indices_filled_ == kBatch) flush_indices();
+    }
+
+    // Hands over the rest; the vertices and indices made must be those the document counted.
+    void finish() {
+        flush_vertices();
+        flush_indices();
+        if (written_ != source_->count || indices_written_ != source_->index_count)
+            throw std::logic_error("the vertex count of a primitive changed");
+    }
+
+  private:
+    static constexpr std::size_t kBatch = 4096;
+
+    template <class T>
+    void put(std::size_t offset, const std::array<T, kBatch>& values) {
+        if (offset == kNoOffset) return;
+        sink_(offset + written_ * sizeof(T), values.data(), filled_ * sizeof(T));
+    }
+
+    void flush_vertices() {
+        if (filled_ == 0) return;
+        put(source_->positions, positions_);
+        put(source_->normals, normals_);
+        put(source_->uv, uv_);
+        put(source_->uv2, uv2_);
+        put(source_->colors, colors_);
+        written_ += filled_;
+        filled_ = 0;
+    }
+
+    void flush_indices() {
+        if (indices_filled_ == 0) return;
+        const std::size_t size = index_size(source_->count);
+        const std::size_t offset = source_->indices + indices_written_ * size;
+        if (size == 4) {
+            sink_(offset, indices_.data(), indices_filled_ * size);
+        } else {
+            for (std::size_t i = 0; i < indices_filled_; ++i)
+                short_indices_[i] = static_cast<std::uint16_t>(indices_[i]);
+            sink_(offset, short_indices_.data(), indices_filled_ * size);
+        }
+        indices_written_ += indices_filled_;
+        indices_filled_ = 0;
+    }
+
+    const BinarySink& sink_;
+    const VertexSource* source_ = nullptr;
+    std::size_t written_ = 0;          // vertices handed over
+    std::size_t filled_ = 0;           // vertices in the batch
+    std::size_t indices_written_ = 0;  // indices handed over
+    std::size_t indices_filled_ = 0;   // indices in the batch
+    std::array<std::array<float, 3>, kBatch> positions_;
+    std::array<std::array<float, 3>, kBatch> normals_;
+    std::array<std::array<float, 2>, kBatch> uv_;
+    std::array<std::array<float, 2>, kBatch> uv2_;
+    std::array<std::array<std::uint8_t, 4>, kBatch> colors_;
+    std::array<std::uint32_t, kBatch> indices_;
+    std::array<std::uint16_t, kBatch> short_indices_;
+};
+
+// Adds the polygon's new vertices and its fan of triangles.
+void emit_polygon(std::span<const OutputCorner> corners, VertexNumbering& numbering, VertexBatch& batch,
+                  std::vector<std::uint32_t>& vertices) {
+    std::optional<Vec3> face;  // only polygons with an unusable normal need it
+    vertices.clear();
+    for (const OutputCorner& c : corners) {
+        bool is_new = false;
+        vertices.push_back(vertex_for(numbering, c, is_new));
+        if (!is_new) continue;
+        const bool own = c.own_normal();
+        if (!own && !face) face = face_normal(corners);
+        const Vec3 n = own ? Vec3{c.normal[0] / c.normal_length, c.normal[1] / c.normal_length,
+                                  c.normal[2] / c.normal_length}
+                           : *face;
+        batch.add({c.written_position,
+                   {static_cast<float>(n[0]), static_cast<float>(n[1]), static_cast<float>(n[2])},
+                   c.uv,
+                   c.uv2,
+                   c.color});
+    }
+    for (std::size_t i = 1; i + 1 < vertices.size(); ++i) {
+        batch.add_index(vertices[0]);
+        batch.add_index(vertices[i]);
+        batch.add_index(vertices[i + 1]);
+    }
+}
+
+}  // namespace
+
+PrimitiveSize measure_primitive(const Scene& scene, std::span<const std::uint32_t> polygons,
+                                const MeshTransform& transform, VertexNumbering& numbering) {
+    RepairLog not_noted;  // write_vertex_data notes the repairs
+    CornerReader reader(not_noted);
+    PrimitiveSize size;
+    numbering.start_primitive();
+    std::vector<OutputCorner> corners;
+    for (const std::uint32_t index : polygons) {
+        const Polygon& polygon = scene.polygons[index];
+        // Only corners of unseen values are read: a value seen before belongs to a polygon
+        // written, so its position is finite and already within the bounds.
+        corners.clear();
+        bool finite = true;
+        for_each_corner_value(scene, polygon, [&](std::uint32_t value, const Corner& corner) {
+            if (numbering.state(value) != VertexNumbering::kUnseen) {
+                corners.push_back({.value = value});
+                return;
+            }
+            corners.push_back(reader.read(value, corner, transform));
+            finite = finite && finite_floats(corners.back().written_position);
+        });
+        if (!finite) continue;
+        if (transform.reverse_winding) std::reverse(corners.begin(), corners.end());
+        for (const OutputCorner& c : corners) {
+            const std::uint32_t state = numbering.state(c.value);
+            if (state == VertexNumbering::kOwnVertices) {
+                numbering.add(c.value, false);
+            } else if (state == VertexNumbering::kUnseen) {
+                numbering.add(c.value, c.own_normal());
+                size.bounds.add(c.written_position);
+            }
+        }
+        size.indices += fan_index_count(polygon);
+        size.corner_flags |= polygon.corner_flags;
+    }
+    size.vertices = numbering.count();
+    return size;
+}
+
+void note_vertex_repairs(const Scene& scene, std::span<const std::uint32_t> polygons,
+                         const MeshTransform& transform, RepairLog& repairs) {
+    CornerReader reader(repairs);
+    std::vector<OutputCorner> corners;
+    for (std::uint32_t index : polygons)
+        (void)reader.gather(scene, scene.polygons[index], transform, corners);
+}
+
+void write_vertex_data(const Scene& scene, GltfDocument& document, const BinarySink& sink) {
+    CornerReader reader(document.repairs);
+    VertexNumbering numbering(scene);
+    auto batch = std::make_unique<VertexBatch>(sink);  // about 250 KiB: not for the stack
+    std::vector<OutputCorner> corners;
+    std::vector<std::uint32_t> vertices;
+    for (const VertexSource& source : document.vertices) {
+        batch->start(source);
+        numbering.start_primitive();
+        for (std::uint32_t index : source.polygons)
+            if (reader.gather(scene, scene.polygons[index], source.transform, corners))
+                emit_polygon(corners, numbering, *batch, vertices);
+        batch->finish();
+    }
+}
+
+}  // namespace kzv::host::gltf
