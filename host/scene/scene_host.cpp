@@ -490,9 +490,11 @@ void SceneHost::copy_values(CornerSlot& slot) {
 // equal those of a recent corner (a vertex shared with neighbouring triangles) shares that
 // corner's record, and the polygon's own records are given back. Only the newest records can be
 // given back, so this happens for a polygon whose corners were the last ones added, the usual case.
-// Recent values are found in a small table indexed by a hash of their bytes, which holds copies of
-// them (shareable values never change), so that no look-up reaches into the big array. It keeps
-// memory and time constant per corner, at the price of missing repeats that lie far apart.
+// Recent values are found in a small table indexed by a hash of their bytes; an entry holds the
+// record's index and more bits of the hash, so that the record itself (recent, so mostly still in
+// the processor's caches) is compared only when it likely matches, and the table stays small
+// enough for the caches too. Shareable records never change. This keeps memory and time constant
+// per corner, at the price of missing repeats that lie far apart.
 void SceneHost::share_corner_values(const Polygon& polygon) {
     MappedArray<Corner>& values = scene_.corner_values;
     const std::uint32_t count = polygon.corner_count;
@@ -508,14 +510,16 @@ void SceneHost::share_corner_values(const Polygon& polygon) {
     for (std::uint32_t n = 0; n < count; ++n) {
         CornerSlot& slot = scene_.corners[polygon.first_corner + n];
         const Corner corner = values[base + n];
-        RecentValues& recent = recent_values_[value_hash(corner) & mask];
-        if (recent.index < kept && same_bytes(recent.values, corner)) {
+        const std::uint64_t hash = value_hash(corner);
+        const auto tag = static_cast<std::uint32_t>(hash >> 32);
+        RecentValues& recent = recent_values_[hash & mask];
+        if (recent.index < kept && recent.tag == tag && same_bytes(values[recent.index], corner)) {
             slot.values = recent.index;
             continue;
         }
         values[kept] = corner;
         slot.values = static_cast<std::uint32_t>(kept++);
-        recent = {corner, slot.values};
+        recent = {slot.values, tag};
     }
     values.truncate(kept);
     shareable_values_end_ = kept;

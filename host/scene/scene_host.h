@@ -183,8 +183,8 @@ class SceneHost final : public tessavo::IHostApplication {
     std::size_t shareable_values_end_ = 0;
     // By a hash of their bytes: shareable corner values seen lately (see share_corner_values).
     struct RecentValues {
-        Corner values;
         std::uint32_t index = kNoIndex;  // in Scene::corner_values
+        std::uint32_t tag = 0;           // the high half of the values' hash
     };
     std::vector<RecentValues> recent_values_;  // a power of two in size
     std::unordered_map<std::string, std::uint32_t> bitmap_by_file_;
