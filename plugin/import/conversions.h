@@ -1,7 +1,8 @@
 // Value conversions and checked lookups of the import engine.
 //
 // Every failure here is one of the platform's numbered errors raised with the import's own source
-// ("Imp_KZV.clsPlugin"): 6 for a value that does not fit its target type, 9 for an index outside its list.
+// ("Imp_KZV.clsPlugin"): 6 for a value that does not fit its target type, 9 for an index outside its list,
+// 91 for a null record in a record list.
 #pragma once
 
 #include <cmath>
@@ -12,6 +13,8 @@
 #include <vector>
 
 #include "common/plugin_error.h"
+#include "host/host_scene.h"
+#include "scenefile/record_list.h"
 
 namespace imp_kzv::import {
 
@@ -61,6 +64,24 @@ const T& element_at(const std::vector<T>& list, std::int64_t index, std::string_
     if (index < 0 || static_cast<std::uint64_t>(index) >= list.size())
         raise_subscript(what, index, list.size());
     return list[static_cast<std::size_t>(index)];
+}
+
+// "Object variable or With block variable not set": a record that a caller's list left null.
+[[noreturn]] inline void raise_not_set(std::string_view detail) {
+    throw PluginError(ErrorValue{kErrObjectNotSet,
+                                 "Object variable or With block variable not set: " + std::string(detail),
+                                 engine_source()});
+}
+
+// The same for a record list; a null record is error 91.
+template <class T>
+const T& element_at(const RecordList<T>& list, std::int64_t index, std::string_view what) {
+    if (index < 0 || static_cast<std::uint64_t>(index) >= list.size())
+        raise_subscript(what, index, list.size());
+    const T* record = list[static_cast<std::size_t>(index)];
+    if (record == nullptr)
+        raise_not_set(std::string(what) + " " + std::to_string(index) + " refers to no record");
+    return *record;
 }
 
 }  // namespace imp_kzv::import

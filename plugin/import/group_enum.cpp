@@ -86,9 +86,10 @@ void clsPlugin::ImportMeshInstance(std::int32_t meshIndex, tessavo::Handle group
     CountWork(1 + triangles.size());
     const tessavo::Handle meshNode = host.CreateGroup(mesh.name);
     host.SetGroupParent(meshNode, groupNode);
-    for (const auto& tri : triangles) {
+    for (std::size_t i = 0; i < triangles.size(); ++i) {
+        const p3dTri& tri = element_at(triangles, static_cast<std::int64_t>(i), "triangle");
         const tessavo::Handle polygon =
-            CreateStatePolygon(*tri, geometry.View_VertexList(), geometry.View_TexCoordsList(),
+            CreateStatePolygon(tri, geometry.View_VertexList(), geometry.View_TexCoordsList(),
                                geometry.View_TexCoords2list(), geometry.View_ColorList(), multiMat);
         host.AddPolygonToGroup(polygon, meshNode);
     }

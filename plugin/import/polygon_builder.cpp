@@ -58,10 +58,12 @@ tessavo::Handle clsPlugin::CreateStatePolygon(const p3dTri& tri, const VertexLis
         const p3dMaterial* material = SelectMaterial(tri, multiMat, materials);
 
         for (const CornerIndices& c : corners_in_host_order(tri)) {
-            const p3dVert& vertex = *element_at(vertexList, c.vertex, "vertex index");
+            const p3dVert& vertex = element_at(vertexList, c.vertex, "vertex index");
+            if (vertex.loc == nullptr)
+                import::raise_not_set("vertex " + std::to_string(c.vertex) + " has no position record");
             const p3dPt3D& loc = *vertex.loc;
             if (c.texCoord != kNone) {
-                const p3dPt2D& tc = *element_at(texCoordsList, c.texCoord, "texture coordinate index");
+                const p3dPt2D& tc = element_at(texCoordsList, c.texCoord, "texture coordinate index");
                 texU = tc.x;
                 texV = tc.y;
             }
@@ -74,13 +76,13 @@ tessavo::Handle clsPlugin::CreateStatePolygon(const p3dTri& tri, const VertexLis
             const tessavo::Handle corner = host.AddPolygonVertex(polygon, data);
 
             if (c.normal != kNone) {
-                const p3dPt3D& n = *element_at(vertex.View_NormalList(), c.normal, "normal index");
+                const p3dPt3D& n = element_at(vertex.View_NormalList(), c.normal, "normal index");
                 normal = {n.x, n.y, n.z};
             }
             host.SetVertexNormal(corner, normal);
 
             if (c.colour != kNone) {
-                const p3dPt3D& col = *element_at(colorList, c.colour, "colour index");
+                const p3dPt3D& col = element_at(colorList, c.colour, "colour index");
                 const std::array<std::uint8_t, 3> rgb{colour_byte(col.x, "vertex colour red"),
                                                       colour_byte(col.y, "vertex colour green"),
                                                       colour_byte(col.z, "vertex colour blue")};
@@ -88,7 +90,7 @@ tessavo::Handle clsPlugin::CreateStatePolygon(const p3dTri& tri, const VertexLis
             }
             if (c.texCoord2 != kNone) {
                 const p3dPt2D& tc2 =
-                    *element_at(texCoords2List, c.texCoord2, "second texture coordinate index");
+                    element_at(texCoords2List, c.texCoord2, "second texture coordinate index");
                 texU = tc2.x;
                 texV = tc2.y;
                 host.SetPolygonVertexUV2(corner, polygon, {tc2.x, 1.0 - static_cast<double>(tc2.y)});

@@ -25,12 +25,12 @@ void meshGeom::Read(SceneReader& file) {
 void meshGeom::ReadVertices(SceneReader& file) {
     VertexList.clear();
     const std::int32_t count = record_io::ReadListCount(file, {"vertex", record_io::kVertMinBytes, kSource});
-    // Positions and normals come from shared blocks too: a vertex costs no allocation of its own
-    // beyond its normal list.
+    // Positions and normals come from shared blocks too: a vertex costs no allocation of its own.
+    const auto n = static_cast<std::size_t>(count);
     RecordArena<p3dPt3D> positions;
-    positions.reserve(static_cast<std::size_t>(count), static_cast<std::size_t>(count));
+    positions.reserve(n, n);
     RecordArena<p3dPt3D> normals;
-    record_io::ReadRecords(VertexList, count, [&](p3dVert& vertex) {
+    VertexList.Read(n, [&](p3dVert& vertex) {
         // Errors inside the vertex belong to p3dVert, whose Read this is; out of memory included.
         record_io::GuardMemory(file, "vertex", p3dVert::kSource,
                                [&] { vertex.Read(file, positions.next(), normals); });

@@ -29,12 +29,9 @@ void p3dVert::Read(SceneReader& file, std::shared_ptr<p3dPt3D> position, RecordA
         record_io::ReadListCount(file, {"vertex normal", p3dPt3D::kEncodedSize, kSource});
     if (count == 0) return;
     const auto n = static_cast<std::size_t>(count);
-    normals.reserve(n, std::max(n, std::min(kNormalBlockPoints, file.remaining() / p3dPt3D::kEncodedSize)));
-    NormalList.reserve(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        NormalList.push_back(normals.next());
-        NormalList.back()->Read(file, "vertex normal");
-    }
+    std::shared_ptr<p3dPt3D> first =
+        normals.take(n, std::min(kNormalBlockPoints, file.remaining() / p3dPt3D::kEncodedSize));
+    NormalList.ReadInto(std::move(first), n, [&](p3dPt3D& normal) { normal.Read(file, "vertex normal"); });
 }
 
 }  // namespace imp_kzv

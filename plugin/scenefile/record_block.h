@@ -20,9 +20,14 @@ class RecordArena {
         used_ = 0;
     }
     // A fresh default record.
-    std::shared_ptr<T> next() {
-        reserve(1, 1);
-        return std::shared_ptr<T>(block_, &block_[used_++]);
+    std::shared_ptr<T> next() { return take(1, 1); }
+    // `n` consecutive fresh records (n >= 1) from one block, a new one holding max(n, preferred); the
+    // result points at the first and shares ownership of the block.
+    std::shared_ptr<T> take(std::size_t n, std::size_t preferred) {
+        reserve(n, preferred);
+        T* const first = &block_[used_];
+        used_ += n;
+        return std::shared_ptr<T>(block_, first);
     }
 
   private:

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "scenefile/record_block.h"
+#include "scenefile/record_list.h"
 #include "scenefile/scene_reader.h"
 #include "scenefile/trans_matrix.h"
 
@@ -76,6 +77,11 @@ void ReadRecordList(SceneReader& file, std::vector<std::shared_ptr<T>>& list, co
                     ReadItem&& read_item) {
     list.clear();
     ReadRecords(list, ReadListCount(file, info), read_item);
+}
+template <class T, class ReadItem>
+void ReadRecordList(SceneReader& file, RecordList<T>& list, const ListInfo& info, ReadItem&& read_item) {
+    list.clear();
+    list.Read(static_cast<std::size_t>(ReadListCount(file, info)), read_item);
 }
 
 // Number 7: an allocation for the <record> that starts at byte <at> failed.

@@ -207,9 +207,9 @@ class clsPlugin final : public tessavo::RefCounted<tessavo::IPlug, _clsPlugin> {
   public:
     using MaterialList = std::vector<std::shared_ptr<p3dMaterial>>;
     using GroupList = std::vector<std::shared_ptr<p3dGroup>>;
-    using VertexList = std::vector<std::shared_ptr<p3dVert>>;
-    using Point2List = std::vector<std::shared_ptr<p3dPt2D>>;
-    using Point3List = std::vector<std::shared_ptr<p3dPt3D>>;
+    using VertexList = RecordList<p3dVert>;
+    using Point2List = RecordList<p3dPt2D>;
+    using Point3List = RecordList<p3dPt3D>;
 
     // The record tree of the most recent import (null before the first); kept until the next one.
     const std::shared_ptr<p3dWorld>& CurrentWorld() const noexcept { return current_world_; }

@@ -80,18 +80,23 @@ class JsonWriter {
     bool after_key_ = false;
 };
 
-void write_point(JsonWriter& w, const std::shared_ptr<p3dPt3D>& p) {
+void write_point(JsonWriter& w, const p3dPt3D* p) {
     if (!p) return w.null();
     w.begin_array(true);
     w.value(p->x), w.value(p->y), w.value(p->z);
     w.end_array();
 }
 
-void write_point(JsonWriter& w, const std::shared_ptr<p3dPt2D>& p) {
+void write_point(JsonWriter& w, const p3dPt2D* p) {
     if (!p) return w.null();
     w.begin_array(true);
     w.value(p->x), w.value(p->y);
     w.end_array();
+}
+
+template <class T>
+void write_point(JsonWriter& w, const std::shared_ptr<T>& p) {
+    write_point(w, p.get());
 }
 
 void write_matrix(JsonWriter& w, const TransMatrix& m) {
@@ -108,8 +113,9 @@ void write_ints(JsonWriter& w, const std::vector<std::int32_t>& list) {
     w.end_array();
 }
 
-template <class T, class WriteItem>
-void write_list(JsonWriter& w, const std::vector<std::shared_ptr<T>>& list, WriteItem write_item) {
+// `list` is a vector of shared pointers or a RecordList: either way its items may be null.
+template <class List, class WriteItem>
+void write_list(JsonWriter& w, const List& list, WriteItem write_item) {
     w.begin_array();
     for (const auto& item : list) {
         if (item) {

@@ -26,6 +26,11 @@ void write_record_list(ByteWriter& out, const std::vector<std::shared_ptr<T>>& l
     out.int32(static_cast<std::int32_t>(list.size()));
     for (const auto& record : list) Write(out, record ? *record : T{});
 }
+template <class T>
+void write_record_list(ByteWriter& out, const RecordList<T>& list) {
+    out.int32(static_cast<std::int32_t>(list.size()));
+    for (const T* record : list) Write(out, record ? *record : T{});
+}
 
 }  // namespace
 

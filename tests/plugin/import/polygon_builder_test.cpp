@@ -2,6 +2,7 @@
 // materials.
 #include <gmock/gmock.h>
 
+#include "import/conversions.h"
 #include "import_fixture.h"
 
 namespace kzv_test {
@@ -138,6 +139,32 @@ TEST(PolygonBuilder, SecondBitmapAloneGetsOnlyTheSecondCall) {
     EXPECT_THAT(run.host().LinesOf("SetPolygonBitmap2"),
                 ElementsAre(R"({"op": "SetPolygonBitmap2", "args": [)" + p + ", " +
                             std::to_string(NthHandle(HandleKind::Bitmap, 1)) + "]}"));
+}
+
+}  // namespace
+}  // namespace kzv_test
+
+namespace kzv_test {
+namespace {
+
+// A scene file never holds a null record, but a caller's list may: the lookup reports it as error 91
+// instead of handing a null on, and an index outside the list stays error 9.
+TEST(PolygonBuilder, RecordLookupReportsNullRecordsAndBadIndices) {
+    const auto a = P3(1, 2, 3);
+    const RecordList<p3dPt3D> list({a, nullptr});
+    EXPECT_EQ(&import::element_at(list, 0, "colour index"), a.get());
+    const auto numberOf = [&](std::int64_t index) {
+        try {
+            import::element_at(list, index, "colour index");
+        } catch (const PluginError& e) {
+            EXPECT_EQ(e.source(), "Imp_KZV.clsPlugin");
+            return e.number();
+        }
+        return 0;
+    };
+    EXPECT_EQ(numberOf(1), 91);
+    EXPECT_EQ(numberOf(2), 9);
+    EXPECT_EQ(numberOf(-1), 9);
 }
 
 }  // namespace

@@ -180,7 +180,7 @@ TEST(World, ListCopiesShareTheRecords) {
     std::int32_t expected = 0;
     {
         const ReadResult local = ReadWorld(scenewriter::WriteScene(*scenewriter::MakeDemoWorld()));
-        kept = local.world.View_MeshGeomList()[0]->View_TriList()[3];
+        kept = local.world.View_MeshGeomList()[0]->Get_TriList()[3];
         expected = kept->iVert3;
     }
     EXPECT_EQ(kept->iVert3, expected);
