@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <unordered_map>
 
 #include "host/gltf/gltf_document.h"
 
@@ -23,10 +24,18 @@ struct OutputCorner {
     std::array<float, 2> uv{};
     std::array<float, 2> uv2{};
     std::array<std::uint8_t, 4> color{255, 255, 255, 255};
+    // A corner of a value whose shared vertex exists already: only `value` is set.
+    bool known = false;
+    // How often reading it noted each repair of kCornerRepairs.
+    std::array<std::uint8_t, 3> repairs{};
 
     // Whether the corner's vertex carries its own normal; the others take their polygon's.
     bool own_normal() const { return normal_usable && normal_length > 0 && std::isfinite(normal_length); }
 };
+
+// The repairs a corner's values can need, in the order of OutputCorner::repairs.
+constexpr std::array<Repair, 3> kCornerRepairs{Repair::zero_normal, Repair::non_unit_normal,
+                                               Repair::non_finite_uv};
 
 // One vertex as the file holds it.
 struct OutputVertex {
@@ -90,7 +99,7 @@ class CornerReader {
         o.value = value;
         o.position = output_position(corner, transform);
         o.written_position = as_floats(o.position);
-        o.normal_usable = usable_normal(corner, o.normal_length);
+        o.normal_usable = usable_normal(corner, o);
         if (o.normal_usable) {
             // Mirroring keeps the length.
             o.normal = mirrored(widen(corner.normal), transform.mirror);
@@ -102,19 +111,28 @@ class CornerReader {
                 }
             }
         }
-        o.uv = finite_uv(corner.uv);
-        if (corner.flags & kCornerHasUv2) o.uv2 = finite_uv(corner.uv2);
+        o.uv = finite_uv(corner.uv, o);
+        if (corner.flags & kCornerHasUv2) o.uv2 = finite_uv(corner.uv2, o);
         if (corner.flags & kCornerHasColor)
             o.color = {corner.color[0], corner.color[1], corner.color[2], 255};
+        for (std::size_t k = 0; k < kCornerRepairs.size(); ++k)
+            if (o.repairs[k] > 0) repairs_.note(kCornerRepairs[k], o.repairs[k]);
         return o;
     }
 
-    // The corners of one polygon in output order, or false when it must be left out.
+    // The corners of one polygon in output order, or false when it must be left out. With
+    // `numbering`, a corner of a value that already has a shared vertex is not read again: its
+    // repairs are noted as when it was read, and its position is finite, as is every written one.
     bool gather(const Scene& scene, const Polygon& polygon, const MeshTransform& transform,
-                std::vector<OutputCorner>& out) {
+                std::vector<OutputCorner>& out, const VertexNumbering* numbering = nullptr) {
         out.clear();
         bool finite = true;
         for_each_corner_value(scene, polygon, [&](std::uint32_t value, const Corner& corner) {
+            if (numbering != nullptr && numbering->shares(value)) {
+                out.push_back({.value = value, .known = true});
+                note_again(value);
+                return;
+            }
             out.push_back(read(value, corner, transform));
             finite = finite && finite_floats(out.back().written_position);
         });
@@ -126,25 +144,39 @@ class CornerReader {
         return true;
     }
 
+    // Remembers the repairs of a corner whose vertex later corners share.
+    void remember_repairs(const OutputCorner& corner) {
+        if (corner.repairs != std::array<std::uint8_t, 3>{}) repairs_of_value_[corner.value] = corner.repairs;
+    }
+
   private:
-    // Whether the corner's normal can be used (after normalising), and its length.
-    bool usable_normal(const Corner& corner, double& len) {
-        len = length(widen(corner.normal));
-        if (!(corner.flags & kCornerHasNormal) || !std::isfinite(len) || !(len > 0)) {
-            repairs_.note(Repair::zero_normal);
+    void note_again(std::uint32_t value) {
+        if (repairs_of_value_.empty()) return;
+        const auto found = repairs_of_value_.find(value);
+        if (found == repairs_of_value_.end()) return;
+        for (std::size_t k = 0; k < kCornerRepairs.size(); ++k)
+            if (found->second[k] > 0) repairs_.note(kCornerRepairs[k], found->second[k]);
+    }
+
+    // Whether the corner's normal can be used (after normalising); sets its length.
+    static bool usable_normal(const Corner& corner, OutputCorner& o) {
+        o.normal_length = length(widen(corner.normal));
+        if (!(corner.flags & kCornerHasNormal) || !std::isfinite(o.normal_length) || !(o.normal_length > 0)) {
+            ++o.repairs[0];
             return false;
         }
-        if (std::abs(len - 1) > kUnitTolerance) repairs_.note(Repair::non_unit_normal);
+        if (std::abs(o.normal_length - 1) > kUnitTolerance) ++o.repairs[1];
         return true;
     }
 
-    std::array<float, 2> finite_uv(const std::array<float, 2>& uv) {
+    static std::array<float, 2> finite_uv(const std::array<float, 2>& uv, OutputCorner& o) {
         if (std::isfinite(uv[0]) && std::isfinite(uv[1])) return uv;
-        repairs_.note(Repair::non_finite_uv);
+        ++o.repairs[2];
         return {std::isfinite(uv[0]) ? uv[0] : 0.0f, std::isfinite(uv[1]) ? uv[1] : 0.0f};
     }
 
     RepairLog& repairs_;
+    std::unordered_map<std::uint32_t, std::array<std::uint8_t, 3>> repairs_of_value_;
 };
 
 // The vertex of a written corner: the one it shares, or a new one. `is_new` says which.
@@ -239,9 +271,10 @@ class VertexBatch {
     std::array<std::uint16_t, kBatch> short_indices_;
 };
 
-// Adds the polygon's new vertices and its fan of triangles.
-void emit_polygon(std::span<const OutputCorner> corners, VertexNumbering& numbering, VertexBatch& batch,
-                  std::vector<std::uint32_t>& vertices) {
+// Adds the polygon's new vertices and its fan of triangles; remembers the repairs of new shared
+// vertices for the corners that will share them.
+void emit_polygon(std::span<const OutputCorner> corners, VertexNumbering& numbering, CornerReader& reader,
+                  VertexBatch& batch, std::vector<std::uint32_t>& vertices) {
     std::optional<Vec3> face;  // only polygons with an unusable normal need it
     vertices.clear();
     for (const OutputCorner& c : corners) {
@@ -249,6 +282,7 @@ void emit_polygon(std::span<const OutputCorner> corners, VertexNumbering& number
         vertices.push_back(vertex_for(numbering, c, is_new));
         if (!is_new) continue;
         const bool own = c.own_normal();
+        if (own) reader.remember_repairs(c);
         if (!own && !face) face = face_normal(corners);
         const Vec3 n = own ? Vec3{c.normal[0] / c.normal_length, c.normal[1] / c.normal_length,
                                   c.normal[2] / c.normal_length}
@@ -264,6 +298,15 @@ void emit_polygon(std::span<const OutputCorner> corners, VertexNumbering& number
         batch.add_index(vertices[i]);
         batch.add_index(vertices[i + 1]);
     }
+}
+
+// Whether a new vertex of the polygon takes the face normal, which needs the positions of the
+// corners that were not read.
+bool needs_all_positions(std::span<const OutputCorner> corners) {
+    const auto known = [](const OutputCorner& c) { return c.known; };
+    const auto takes_face_normal = [](const OutputCorner& c) { return !c.known && !c.own_normal(); };
+    return std::any_of(corners.begin(), corners.end(), known) &&
+           std::any_of(corners.begin(), corners.end(), takes_face_normal);
 }
 
 }  // namespace
@@ -317,6 +360,8 @@ void note_vertex_repairs(const Scene& scene, std::span<const std::uint32_t> poly
 
 void write_vertex_data(const Scene& scene, GltfDocument& document, const BinarySink& sink) {
     CornerReader reader(document.repairs);
+    RepairLog noted_already;
+    CornerReader rereader(noted_already);
     VertexNumbering numbering(scene);
     auto batch = std::make_unique<VertexBatch>(sink);  // about 250 KiB: not for the stack
     std::vector<OutputCorner> corners;
@@ -324,9 +369,13 @@ void write_vertex_data(const Scene& scene, GltfDocument& document, const BinaryS
     for (const VertexSource& source : document.vertices) {
         batch->start(source);
         numbering.start_primitive();
-        for (std::uint32_t index : source.polygons)
-            if (reader.gather(scene, scene.polygons[index], source.transform, corners))
-                emit_polygon(corners, numbering, *batch, vertices);
+        for (std::uint32_t index : source.polygons) {
+            const Polygon& polygon = scene.polygons[index];
+            if (!reader.gather(scene, polygon, source.transform, corners, &numbering)) continue;
+            if (needs_all_positions(corners))
+                (void)rereader.gather(scene, polygon, source.transform, corners);
+            emit_polygon(corners, numbering, reader, *batch, vertices);
+        }
         batch->finish();
     }
 }

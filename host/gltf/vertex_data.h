@@ -70,6 +70,8 @@ class VertexNumbering {
         count_ = 0;
     }
     std::uint32_t state(std::uint32_t value) const { return vertex_of_value_[value]; }
+    // Whether `value` has a vertex that later uses share.
+    bool shares(std::uint32_t value) const { return vertex_of_value_[value] < kOwnVertices; }
     // A new vertex for a use of `value`; later uses share it when `shared`.
     std::uint32_t add(std::uint32_t value, bool shared) {
         if (vertex_of_value_[value] == kUnseen) used_.push_back(value);
