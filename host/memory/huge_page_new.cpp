@@ -1,5 +1,5 @@
 // The programs' global operator new (kzv-import, the benchmark's reader): the standard allocation,
-// plus a request for transparent huge pages on every large block.
+// with every large block made of transparent huge pages where the kernel has them.
 //
 // A big scene is a few large blocks: the plug-in's record lists, the scene's corner arrays, the
 // writer's vertex batches. Each fresh 4 KiB page costs a page fault on first touch, and on virtual
@@ -8,14 +8,13 @@
 // (its usual setting), and the C library's allocator does not ask, so this does it for the whole
 // program: the plug-in, loaded into the process, allocates through this function too.
 //
-// Only the allocation is replaced. The memory comes from std::malloc, so the library's operator
-// delete (std::free) and every other form of new, which call this one, stay as they are. Sanitizer
-// builds keep their own allocator.
+// Only the allocation is replaced. The memory comes from std::malloc or std::aligned_alloc, so the
+// library's operator delete (std::free) and every other form of new, which call this one, stay as
+// they are. Sanitizer builds keep their own allocator.
 #include <sys/mman.h>
-#include <unistd.h>
 
-#include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <new>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -30,18 +29,29 @@
 
 namespace {
 
-// Blocks from this size on ask for huge pages: they hold at least one whole aligned 2 MiB page.
-constexpr std::size_t kHugePagesFrom = 4 << 20;
-constexpr std::uintptr_t kPage = 4096;
+constexpr std::size_t kHugePage = 2 << 20;
+// Blocks from this size on are whole huge pages, starting on a huge-page boundary: otherwise the
+// parts of a block outside its whole aligned 2 MiB pages, up to 4 MiB of each, would still be
+// faulted in 4 KiB at a time. A block of 1 MiB and more then costs at most one more MiB of memory.
+constexpr std::size_t kHugePagesFrom = 1 << 20;
 
-// The whole pages inside [block, block + size). The advice is a request: where huge pages are off
-// or none are free, ordinary pages serve, so its outcome is ignored. The block is still untouched
-// beyond the allocator's header, so its pages are not faulted in yet.
-void advise_huge_pages(void* block, std::size_t size) noexcept {
-    const auto start = reinterpret_cast<std::uintptr_t>(block);
-    const std::uintptr_t first = (start + kPage - 1) & ~(kPage - 1);
-    const std::uintptr_t end = (start + size) & ~(kPage - 1);
-    if (end > first) (void)::madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+std::size_t huge_page_rounded(std::size_t size) noexcept {
+    return size > std::numeric_limits<std::size_t>::max() - kHugePage
+               ? 0
+               : (size + kHugePage - 1) & ~(kHugePage - 1);
+}
+
+// Memory for `size` bytes, or null. Large blocks come from aligned_alloc (which std::free
+// releases, as the library's operator delete does) and are advised before anything touches them.
+// The advice is a request: where huge pages are off or none are free, ordinary pages serve, so its
+// outcome is ignored.
+void* allocate(std::size_t size) noexcept {
+    if (size < kHugePagesFrom) return std::malloc(size);
+    const std::size_t rounded = huge_page_rounded(size);
+    if (rounded == 0) return nullptr;
+    void* block = std::aligned_alloc(kHugePage, rounded);
+    if (block != nullptr) (void)::madvise(block, rounded, MADV_HUGEPAGE);
+    return block;
 }
 
 }  // namespace
@@ -49,10 +59,7 @@ void advise_huge_pages(void* block, std::size_t size) noexcept {
 void* operator new(std::size_t size) {
     if (size == 0) size = 1;
     for (;;) {
-        if (void* block = std::malloc(size)) {
-            if (size >= kHugePagesFrom) advise_huge_pages(block, size);
-            return block;
-        }
+        if (void* block = allocate(size)) return block;
         // As the standard allocation does: the installed handler may free memory and let us retry.
         const std::new_handler handler = std::get_new_handler();
         if (handler == nullptr) throw std::bad_alloc();

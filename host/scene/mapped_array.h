@@ -13,10 +13,10 @@
 #pragma once
 
 #include <sys/mman.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -29,41 +29,51 @@ namespace mapped_memory {
 
 // Arrays from this size on get pages of their own.
 inline constexpr std::size_t kMappedFrom = 1 << 20;
-// Blocks from this size on ask for huge pages: a smaller one would round its memory up to whole
-// 2 MiB pages and pay for clearing them.
-inline constexpr std::size_t kHugePagesFrom = 8 << 20;
+// Their blocks are whole huge pages on huge-page boundaries, so that none of their memory is
+// faulted in 4 KiB at a time.
+inline constexpr std::size_t kHugePage = 2 << 20;
 
 // Huge pages are a request, not a need: where the kernel has none (or they are off), ordinary
 // pages serve, so the advice's outcome is ignored.
 inline void advise_huge_pages(void* block, std::size_t bytes) noexcept {
 #ifdef MADV_HUGEPAGE
-    if (bytes >= kHugePagesFrom) (void)::madvise(block, bytes, MADV_HUGEPAGE);
+    (void)::madvise(block, bytes, MADV_HUGEPAGE);
 #else
     (void)block;
     (void)bytes;
 #endif
 }
 
-// `bytes` rounded up to whole pages.
-inline std::size_t page_rounded(std::size_t bytes) noexcept {
-    static const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-    return (bytes + page - 1) / page * page;
+// `bytes` rounded up to whole huge pages.
+inline std::size_t huge_page_rounded(std::size_t bytes) noexcept {
+    return (bytes + kHugePage - 1) / kHugePage * kHugePage;
 }
 
-// Fresh pages of at least `bytes` (> 0); std::bad_alloc on failure.
+// Fresh pages of `bytes` (whole huge pages) starting on a huge-page boundary; std::bad_alloc on
+// failure. Maps a huge page more than asked and gives back what lies outside the aligned block.
 inline void* map(std::size_t bytes) {
-    void* block = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (block == MAP_FAILED) throw std::bad_alloc();
+    const std::size_t span = bytes + kHugePage;
+    void* mapped = ::mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) throw std::bad_alloc();
+    auto* const raw = static_cast<char*>(mapped);
+    const auto start = reinterpret_cast<std::uintptr_t>(raw);
+    char* const block = raw + ((kHugePage - start % kHugePage) % kHugePage);
+    if (block > raw) (void)::munmap(raw, static_cast<std::size_t>(block - raw));
+    if (char* const end = block + bytes; end < raw + span)
+        (void)::munmap(end, static_cast<std::size_t>(raw + span - end));
     advise_huge_pages(block, bytes);
     return block;
 }
 
-// The pages of `old_bytes` resized to `new_bytes`, contents kept; they may move. std::bad_alloc on
-// failure, the old pages then staying as they were.
+// The pages of `old_bytes` moved, without copying, to the start of a fresh block of `new_bytes`
+// (both whole huge pages). std::bad_alloc on failure, the old pages then staying as they were.
 inline void* remap(void* block, std::size_t old_bytes, std::size_t new_bytes) {
-    void* moved = ::mremap(block, old_bytes, new_bytes, MREMAP_MAYMOVE);
-    if (moved == MAP_FAILED) throw std::bad_alloc();
-    advise_huge_pages(moved, new_bytes);
+    void* const bigger = map(new_bytes);
+    void* const moved = ::mremap(block, old_bytes, old_bytes, MREMAP_MAYMOVE | MREMAP_FIXED, bigger);
+    if (moved == MAP_FAILED) {
+        (void)::munmap(bigger, new_bytes);
+        throw std::bad_alloc();
+    }
     return moved;
 }
 
@@ -76,7 +86,7 @@ inline void release(void* block, std::size_t bytes) noexcept {
 }
 
 // `block` of `old_bytes` (null for none) resized to `new_bytes`, contents kept: on the heap while
-// small, in pages of its own once big.
+// small, in pages of its own once big (`new_bytes` then being whole huge pages).
 inline void* resize(void* block, std::size_t old_bytes, std::size_t new_bytes) {
     if (new_bytes < kMappedFrom) {
         void* moved = std::realloc(block, new_bytes);
@@ -153,7 +163,7 @@ class MappedArray {
         std::size_t wanted = std::max(capacity(), kFirstSize);
         while (wanted < at_least) wanted = std::min(wanted * 2, kMaxSize);
         std::size_t bytes = wanted * sizeof(T);
-        if (bytes >= mapped_memory::kMappedFrom) bytes = mapped_memory::page_rounded(bytes);
+        if (bytes >= mapped_memory::kMappedFrom) bytes = mapped_memory::huge_page_rounded(bytes);
         data_ = static_cast<T*>(mapped_memory::resize(data_, bytes_, bytes));
         bytes_ = bytes;
     }
