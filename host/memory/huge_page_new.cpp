@@ -32,7 +32,7 @@ namespace {
 constexpr std::size_t kHugePage = 2 << 20;
 // Blocks from this size on are whole huge pages, starting on a huge-page boundary: otherwise the
 // parts of a block outside its whole aligned 2 MiB pages, up to 4 MiB of each, would still be
-// faulted in 4 KiB at a time. A block of 1 MiB and more then costs at most one more MiB of memory.
+// faulted in 4 KiB at a time. A block then costs less than 2 MiB more memory than it asks for.
 constexpr std::size_t kHugePagesFrom = 1 << 20;
 
 std::size_t huge_page_rounded(std::size_t size) noexcept {

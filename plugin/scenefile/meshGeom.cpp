@@ -30,10 +30,11 @@ void meshGeom::ReadVertices(SceneReader& file) {
     RecordArena<p3dPt3D> positions;
     positions.reserve(n, n);
     RecordArena<p3dPt3D> normals;
+    std::size_t left = n;
     VertexList.Read(n, [&](p3dVert& vertex) {
         // Errors inside the vertex belong to p3dVert, whose Read this is; out of memory included.
         record_io::GuardMemory(file, "vertex", p3dVert::kSource,
-                               [&] { vertex.Read(file, positions.next(), normals); });
+                               [&] { vertex.Read(file, positions.next(), normals, left--); });
     });
 }
 

@@ -29,8 +29,10 @@ class p3dVert {
     // File order: position (point3), counted list of normals (point3).
     void Read(SceneReader& file);
     // The same, with the position record given and the normals taken from `normals`, so that a whole
-    // vertex list shares a few blocks instead of allocating per vertex (meshGeom uses it).
-    void Read(SceneReader& file, std::shared_ptr<p3dPt3D> position, RecordArena<p3dPt3D>& normals);
+    // vertex list shares a few blocks instead of allocating per vertex (meshGeom uses it). A new block
+    // has room for a normal for each of the `vertices_left` vertices of the list, this one included.
+    void Read(SceneReader& file, std::shared_ptr<p3dPt3D> position, RecordArena<p3dPt3D>& normals,
+              std::size_t vertices_left = 1);
 
   private:
     RecordList<p3dPt3D> NormalList;
