@@ -24,10 +24,17 @@ std::optional<std::uint32_t> parse_count(std::string_view text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    constexpr std::string_view kUsage = "usage: make-random-scenes OUTPUT_DIR [COUNT] [FIRST_SEED]\n";
+    const std::string_view folder_arg = argc > 1 ? argv[1] : "";
+    if (folder_arg == "-h" || folder_arg == "--help") {
+        std::cout << kUsage;
+        return 0;
+    }
     const std::optional<std::uint32_t> count = argc > 2 ? parse_count(argv[2]) : 40u;
     const std::optional<std::uint32_t> first = argc > 3 ? parse_count(argv[3]) : 1u;
-    if (argc < 2 || argc > 4 || !count || !first) {
-        std::cerr << "usage: make-random-scenes OUTPUT_DIR [COUNT] [FIRST_SEED]\n";
+    // An option where the folder belongs is a mistake, not a folder to create.
+    if (argc < 2 || argc > 4 || !count || !first || folder_arg.starts_with('-')) {
+        std::cerr << kUsage;
         return 2;
     }
     try {
