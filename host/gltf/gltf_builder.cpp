@@ -437,7 +437,8 @@ class DocumentBuilder {
             out.name = valid_utf8(camera.name);
             out.type = "perspective";
             double yfov = camera.fov_degrees * std::numbers::pi / 180.0;
-            if (!std::isfinite(yfov) || !(yfov > 0)) {
+            // A perspective view narrower than a half turn: 180 degrees and more see nothing in front.
+            if (!std::isfinite(yfov) || !(yfov > 0) || yfov >= std::numbers::pi) {
                 repairs_.note(Repair::camera_fov);
                 yfov = kDefaultFovDegrees * std::numbers::pi / 180.0;
             }

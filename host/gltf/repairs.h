@@ -61,7 +61,7 @@ constexpr std::string_view describe(Repair repair) {
         case Repair::camera_axes:
             return "zero, parallel or non-finite camera axes replaced";
         case Repair::camera_fov:
-            return "camera fields of view that are not positive finite numbers set to 45 degrees";
+            return "camera fields of view that are not between 0 and 180 degrees set to 45 degrees";
         case Repair::camera_near:
             return "camera near ranges that are not positive finite numbers set to 0.1";
         case Repair::light_left_out:

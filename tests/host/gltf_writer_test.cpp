@@ -501,6 +501,14 @@ TEST_F(GltfWriter, RepairsWhatGltfForbids) {
              check(h.AddCameraToWorld(c), "AddCameraToWorld");
          },
          "fields of view"},
+        {"camera looking all around",
+         [](SceneHost& h, Handle) {
+             Handle c = 0;
+             check(h.CreateCamera("C", c), "CreateCamera");
+             check(h.SetCameraFov(c, 180), "SetCameraFov");
+             check(h.AddCameraToWorld(c), "AddCameraToWorld");
+         },
+         "not between 0 and 180 degrees"},
         {"negative light",
          [](SceneHost& h, Handle) {
              Handle l = 0;
