@@ -14,8 +14,9 @@
 #include <sys/mman.h>
 
 #include <cstdlib>
-#include <limits>
 #include <new>
+
+#include "host/memory/huge_pages.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define KZV_KEEP_STANDARD_NEW 1
@@ -29,28 +30,21 @@
 
 namespace {
 
-constexpr std::size_t kHugePage = 2 << 20;
+using kzv::host::huge_pages::kPageSize;
+
 // Blocks from this size on are whole huge pages, starting on a huge-page boundary: otherwise the
 // parts of a block outside its whole aligned 2 MiB pages, up to 4 MiB of each, would still be
 // faulted in 4 KiB at a time. A block then costs less than 2 MiB more memory than it asks for.
 constexpr std::size_t kHugePagesFrom = 1 << 20;
 
-std::size_t huge_page_rounded(std::size_t size) noexcept {
-    return size > std::numeric_limits<std::size_t>::max() - kHugePage
-               ? 0
-               : (size + kHugePage - 1) & ~(kHugePage - 1);
-}
-
 // Memory for `size` bytes, or null. Large blocks come from aligned_alloc (which std::free
 // releases, as the library's operator delete does) and are advised before anything touches them.
-// The advice is a request: where huge pages are off or none are free, ordinary pages serve, so its
-// outcome is ignored.
 void* allocate(std::size_t size) noexcept {
     if (size < kHugePagesFrom) return std::malloc(size);
-    const std::size_t rounded = huge_page_rounded(size);
+    const std::size_t rounded = kzv::host::huge_pages::rounded(size);
     if (rounded == 0) return nullptr;
-    void* block = std::aligned_alloc(kHugePage, rounded);
-    if (block != nullptr) (void)::madvise(block, rounded, MADV_HUGEPAGE);
+    void* block = std::aligned_alloc(kPageSize, rounded);
+    if (block != nullptr) kzv::host::huge_pages::advise(block, rounded);
     return block;
 }
 

@@ -23,6 +23,8 @@
 #include <type_traits>
 #include <utility>
 
+#include "host/memory/huge_pages.h"
+
 namespace kzv::host {
 
 namespace mapped_memory {
@@ -31,23 +33,7 @@ namespace mapped_memory {
 inline constexpr std::size_t kMappedFrom = 1 << 20;
 // Their blocks are whole huge pages on huge-page boundaries, so that none of their memory is
 // faulted in 4 KiB at a time.
-inline constexpr std::size_t kHugePage = 2 << 20;
-
-// Huge pages are a request, not a need: where the kernel has none (or they are off), ordinary
-// pages serve, so the advice's outcome is ignored.
-inline void advise_huge_pages(void* block, std::size_t bytes) noexcept {
-#ifdef MADV_HUGEPAGE
-    (void)::madvise(block, bytes, MADV_HUGEPAGE);
-#else
-    (void)block;
-    (void)bytes;
-#endif
-}
-
-// `bytes` rounded up to whole huge pages.
-inline std::size_t huge_page_rounded(std::size_t bytes) noexcept {
-    return (bytes + kHugePage - 1) / kHugePage * kHugePage;
-}
+inline constexpr std::size_t kHugePage = huge_pages::kPageSize;
 
 // Fresh pages of `bytes` (whole huge pages) starting on a huge-page boundary; std::bad_alloc on
 // failure. Maps a huge page more than asked and gives back what lies outside the aligned block.
@@ -61,7 +47,7 @@ inline void* map(std::size_t bytes) {
     if (block > raw) (void)::munmap(raw, static_cast<std::size_t>(block - raw));
     if (char* const end = block + bytes; end < raw + span)
         (void)::munmap(end, static_cast<std::size_t>(raw + span - end));
-    advise_huge_pages(block, bytes);
+    huge_pages::advise(block, bytes);
     return block;
 }
 
@@ -163,7 +149,7 @@ class MappedArray {
         std::size_t wanted = std::max(capacity(), kFirstSize);
         while (wanted < at_least) wanted = std::min(wanted * 2, kMaxSize);
         std::size_t bytes = wanted * sizeof(T);
-        if (bytes >= mapped_memory::kMappedFrom) bytes = mapped_memory::huge_page_rounded(bytes);
+        if (bytes >= mapped_memory::kMappedFrom) bytes = huge_pages::rounded(bytes);
         data_ = static_cast<T*>(mapped_memory::resize(data_, bytes_, bytes));
         bytes_ = bytes;
     }
