@@ -1,10 +1,7 @@
 #include "host/gltf/gltf_writer.h"
 
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -16,6 +13,7 @@
 
 #include "host/gltf/gltf_document.h"
 #include "host/gltf/json_text.h"
+#include "host/output/output_files.h"
 
 namespace kzv::host {
 namespace fs = std::filesystem;
@@ -290,116 +288,6 @@ std::string document_json(const GltfDocument& document, const std::string& buffe
 
 namespace {
 
-// A file under construction: written under a temporary name in its destination's folder and
-// renamed into place by commit(), or removed when dropped uncommitted.
-class PendingFile {
-  public:
-    explicit PendingFile(fs::path destination) : destination_(std::move(destination)) {
-        static std::atomic<unsigned> counter{0};
-        const fs::path folder = destination_.has_parent_path() ? destination_.parent_path() : fs::path(".");
-        for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-            temporary_ = folder / ("." + destination_.filename().string() + ".tmp-" +
-                                   std::to_string(::getpid()) + "-" + std::to_string(counter++));
-            fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd_ < 0 && errno != EEXIST) break;
-        }
-        if (fd_ < 0) error_ = "cannot create " + temporary_.string() + ": " + std::strerror(errno);
-    }
-    PendingFile(const PendingFile&) = delete;
-    PendingFile& operator=(const PendingFile&) = delete;
-    ~PendingFile() {
-        if (fd_ >= 0) ::close(fd_);
-        if (!committed_ && !temporary_.empty()) ::unlink(temporary_.c_str());
-    }
-
-    const std::string& error() const { return error_; }
-
-    bool write(const void* data, std::size_t size) {
-        const auto* bytes = static_cast<const char*>(data);
-        while (error_.empty() && size > 0) {
-            const ssize_t written = ::write(fd_, bytes, size);
-            if (written < 0 && errno == EINTR) continue;
-            if (written <= 0) {
-                error_ = "cannot write " + temporary_.string() + ": " + std::strerror(errno);
-                break;
-            }
-            bytes += written;
-            size -= static_cast<std::size_t>(written);
-            start_writeback(static_cast<std::size_t>(written));
-        }
-        return error_.empty();
-    }
-
-    bool write(const std::string& text) { return write(text.data(), text.size()); }
-
-    // Writes at `offset` from the start of the file, wherever the sequential writes are.
-    bool write_at(std::uint64_t offset, const void* data, std::size_t size) {
-        const auto* bytes = static_cast<const char*>(data);
-        while (error_.empty() && size > 0) {
-            const ssize_t written = ::pwrite(fd_, bytes, size, static_cast<off_t>(offset));
-            if (written < 0 && errno == EINTR) continue;
-            if (written <= 0) {
-                error_ = "cannot write " + temporary_.string() + ": " + std::strerror(errno);
-                break;
-            }
-            bytes += written;
-            offset += static_cast<std::uint64_t>(written);
-            size -= static_cast<std::size_t>(written);
-            start_writeback(static_cast<std::size_t>(written));
-        }
-        return error_.empty();
-    }
-
-    // Sets the file's length; bytes never written read as zeros.
-    bool set_size(std::uint64_t size) {
-        if (error_.empty() && ::ftruncate(fd_, static_cast<off_t>(size)) != 0)
-            error_ = "cannot write " + temporary_.string() + ": " + std::strerror(errno);
-        return error_.empty();
-    }
-
-    // Flushes the data to disk before the rename, so that a crash cannot leave a renamed but
-    // empty file behind.
-    bool commit() {
-        if (!error_.empty()) return false;
-        if (::fsync(fd_) != 0 || ::close(fd_) != 0) {
-            fd_ = -1;
-            error_ = "cannot write " + temporary_.string() + ": " + std::strerror(errno);
-            return false;
-        }
-        fd_ = -1;
-        if (::rename(temporary_.c_str(), destination_.c_str()) != 0) {
-            error_ = "cannot rename " + temporary_.string() + " to " + destination_.string() + ": " +
-                     std::strerror(errno);
-            return false;
-        }
-        committed_ = true;
-        return true;
-    }
-
-  private:
-    // Every few MiB written, the disk starts on them while the rest is still being made, so that
-    // commit()'s flush waits only for the last part instead of the whole file. Only a start: the
-    // call does not wait, and its outcome is left to the flush, which reports any failure.
-    void start_writeback(std::size_t written) {
-#ifdef SYNC_FILE_RANGE_WRITE
-        constexpr std::size_t kWritebackEvery = 8 << 20;
-        unflushed_ += written;
-        if (unflushed_ < kWritebackEvery) return;
-        unflushed_ = 0;
-        (void)::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
-#else
-        (void)written;
-#endif
-    }
-
-    fs::path destination_;
-    fs::path temporary_;
-    int fd_ = -1;
-    bool committed_ = false;
-    std::size_t unflushed_ = 0;  // bytes written since the last start of write-back
-    std::string error_;
-};
-
 void put_u32(std::string& out, std::uint32_t value) {
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
 }
@@ -414,7 +302,7 @@ std::size_t padding(std::size_t size) {
 // calls per mesh.
 class BinaryWrites {
   public:
-    BinaryWrites(PendingFile& file, std::uint64_t start) : file_(file), start_(start) {}
+    BinaryWrites(ByteSink& file, std::uint64_t start) : file_(file), start_(start) {}
     BinaryWrites(const BinaryWrites&) = delete;
     BinaryWrites& operator=(const BinaryWrites&) = delete;
     ~BinaryWrites() { flush(); }
@@ -440,7 +328,7 @@ class BinaryWrites {
     }
 
   private:
-    PendingFile& file_;
+    ByteSink& file_;
     std::uint64_t start_;
     std::string gathered_;  // the bytes from begin_ to end_
     std::size_t begin_ = 0;
@@ -450,7 +338,7 @@ class BinaryWrites {
 // The binary buffer, starting at byte `start` of the file. Its pieces go to their places, so
 // padding that lies between pieces not written together reads as zeros. The vertex data is made while it is
 // written; a failed write still lets it run to the end, so that the repairs are all counted.
-void write_binary(PendingFile& file, std::uint64_t start, const Scene& scene, gltf::GltfDocument& document) {
+void write_binary(ByteSink& file, std::uint64_t start, const Scene& scene, gltf::GltfDocument& document) {
     BinaryWrites writes(file, start);
     for (const gltf::BinaryPiece& piece : document.pieces) writes.write(piece.offset, piece.data, piece.size);
     gltf::write_vertex_data(scene, document, [&](std::size_t offset, const void* data, std::size_t size) {
@@ -460,8 +348,8 @@ void write_binary(PendingFile& file, std::uint64_t start, const Scene& scene, gl
 
 // The GLB container: 12-byte header, the JSON chunk padded with spaces, the BIN chunk padded with
 // zeros; every chunk starts on a 4-byte boundary.
-std::string write_glb(gltf::GltfDocument& document, const Scene& scene, const fs::path& output,
-                      std::vector<fs::path>& files) {
+std::string write_glb(gltf::GltfDocument& document, const Scene& scene, const std::string& name,
+                      OutputFiles& output) {
     std::string json = gltf::document_json(document, "", false);
     json.append(padding(json.size()), ' ');
     const std::size_t bin_padding = padding(document.binary_size);
@@ -478,7 +366,7 @@ std::string write_glb(gltf::GltfDocument& document, const Scene& scene, const fs
     put_u32(head, static_cast<std::uint32_t>(total));
     put_u32(head, static_cast<std::uint32_t>(json.size()));
     put_u32(head, 0x4E4F534A);  // "JSON"
-    PendingFile file(output);
+    ByteSink& file = output.add(name);
     // A failed write makes the later ones do nothing; commit() then reports the first error.
     file.write(head);
     file.write(json);
@@ -490,9 +378,7 @@ std::string write_glb(gltf::GltfDocument& document, const Scene& scene, const fs
         write_binary(file, 12 + 8 + json.size() + 8, scene, document);
     }
     file.set_size(total);
-    if (!file.commit()) return file.error();
-    files.push_back(output);
-    return {};
+    return output.commit() ? std::string() : output.error();
 }
 
 // Relative URIs must escape everything but unreserved characters.
@@ -512,50 +398,27 @@ std::string uri_escape(const std::string& name) {
 
 // A .gltf with its .bin and image files beside it. The .gltf is renamed into place last, so it
 // never refers to files that are not there yet.
-std::string write_gltf_files(gltf::GltfDocument& document, const Scene& scene, const fs::path& output,
-                             std::vector<fs::path>& files) {
-    const std::string stem = output.stem().string();
-    const fs::path folder = output.parent_path();
-    std::vector<std::pair<std::unique_ptr<PendingFile>, fs::path>> pending;
-
-    // `fill(file)` writes the file's contents.
-    auto add_file = [&](const std::string& name, const auto& fill) {
-        auto file = std::make_unique<PendingFile>(folder / name);
-        fill(*file);
-        pending.emplace_back(std::move(file), folder / name);
-        return pending.back().first->error();
-    };
-    auto bytes = [](const void* data, std::size_t size) {
-        return [=](PendingFile& file) { file.write(data, size); };
-    };
-
+std::string write_gltf_files(gltf::GltfDocument& document, const Scene& scene, const std::string& name,
+                             OutputFiles& output) {
+    const std::string stem = fs::path(name).stem().string();
     std::string buffer_uri;
     if (document.binary_size > 0) {
         buffer_uri = stem + ".bin";
-        auto fill = [&](PendingFile& file) {
-            write_binary(file, 0, scene, document);
-            file.set_size(document.binary_size);
-        };
-        if (auto error = add_file(buffer_uri, fill); !error.empty()) return error;
+        ByteSink& file = output.add(buffer_uri);
+        write_binary(file, 0, scene, document);
+        file.set_size(document.binary_size);
     }
     for (std::size_t i = 0; i < document.model.images.size(); ++i) {
         tinygltf::Image& image = document.model.images[i];
         const Bitmap& bitmap = scene.bitmaps[document.image_bitmaps[i]];
-        const std::string name =
+        const std::string image_name =
             stem + "_" + std::to_string(i) + (image.mimeType == "image/jpeg" ? ".jpg" : ".png");
-        if (auto error = add_file(name, bytes(bitmap.bytes.data(), bitmap.bytes.size())); !error.empty())
-            return error;
-        image.uri = uri_escape(name);
+        output.add(image_name).write(bitmap.bytes.data(), bitmap.bytes.size());
+        image.uri = uri_escape(image_name);
     }
     const std::string json = gltf::document_json(document, uri_escape(buffer_uri), true) + "\n";
-    if (auto error = add_file(output.filename().string(), bytes(json.data(), json.size())); !error.empty())
-        return error;
-
-    for (auto& [file, path] : pending) {
-        if (!file->commit()) return file->error();
-        files.push_back(path);
-    }
-    return {};
+    output.add(name).write(json);
+    return output.commit() ? std::string() : output.error();
 }
 
 std::string lowercase(std::string text) {
@@ -565,27 +428,40 @@ std::string lowercase(std::string text) {
 
 }  // namespace
 
-WriteOutcome write_gltf(const Scene& scene, const fs::path& output, const GltfOptions& options) {
+WriteOutcome write_gltf(const Scene& scene, OutputFiles& files, const std::string& name,
+                        const GltfOptions& options) {
     WriteOutcome outcome;
     try {
-        const std::string extension = lowercase(output.extension().string());
+        const std::string extension = lowercase(fs::path(name).extension().string());
         if (extension != ".glb" && extension != ".gltf") {
-            outcome.error = "the output file must end in .glb or .gltf: " + output.string();
+            outcome.error = "the output file must end in .glb or .gltf: " + name;
             return outcome;
         }
         const bool binary = extension == ".glb";
         gltf::GltfDocument document = gltf::build_document(
             scene, options, binary ? gltf::ImagePlacement::embedded : gltf::ImagePlacement::external);
-        outcome.error = binary ? write_glb(document, scene, output, outcome.files)
-                               : write_gltf_files(document, scene, output, outcome.files);
+        outcome.error =
+            binary ? write_glb(document, scene, name, files) : write_gltf_files(document, scene, name, files);
         outcome.warnings = document.repairs.warnings();
+        if (outcome.error.empty()) outcome.files = files.files();
     } catch (const std::bad_alloc&) {
-        outcome.error = "out of memory while writing " + output.string();
+        outcome.error = "out of memory while writing " + name;
     } catch (const std::exception& e) {
-        outcome.error = std::string("cannot write ") + output.string() + ": " + e.what();
+        outcome.error = std::string("cannot write ") + name + ": " + e.what();
     }
     outcome.ok = outcome.error.empty();
     return outcome;
+}
+
+WriteOutcome write_gltf(const Scene& scene, const fs::path& output, const GltfOptions& options) {
+    const std::string extension = lowercase(output.extension().string());
+    if (extension != ".glb" && extension != ".gltf") {
+        WriteOutcome outcome;
+        outcome.error = "the output file must end in .glb or .gltf: " + output.string();
+        return outcome;
+    }
+    FileOutput files(output.parent_path());
+    return write_gltf(scene, files, output.filename().string(), options);
 }
 
 }  // namespace kzv::host

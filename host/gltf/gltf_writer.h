@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "host/output/output_files.h"
 #include "host/scene/scene.h"
 
 namespace kzv::host {
@@ -30,6 +31,10 @@ struct WriteOutcome {
 };
 
 WriteOutcome write_gltf(const Scene& scene, const std::filesystem::path& output,
+                        const GltfOptions& options = {});
+
+// The same into `files`, as `name` (.glb or .gltf) and, for .gltf, the files beside it.
+WriteOutcome write_gltf(const Scene& scene, OutputFiles& files, const std::string& name,
                         const GltfOptions& options = {});
 
 }  // namespace kzv::host
