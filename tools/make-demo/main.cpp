@@ -57,7 +57,8 @@ void write_bmp(const std::filesystem::path& path, int width, int height,
 
 Rgb wood(int x, int y) {
     const double ring = std::sin(0.45 * std::hypot(x - 8.0, y * 0.25 - 40.0) + 0.3 * std::sin(0.5 * y));
-    const auto shade = static_cast<std::uint8_t>(30.0 * ring);
+    // ring is in -1..1: the shade is a signed offset from the middle brown, never a byte of its own.
+    const long shade = std::lround(30.0 * ring);
     return {static_cast<std::uint8_t>(160 + shade), static_cast<std::uint8_t>(110 + shade / 2), 60};
 }
 
