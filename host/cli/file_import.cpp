@@ -6,6 +6,7 @@
 #include "host/cli/import_session.h"
 #include "host/gltf/gltf_writer.h"
 #include "host/scene/summary.h"
+#include "host/scene/winding.h"
 
 namespace kzv::cli {
 namespace {
@@ -65,6 +66,8 @@ bool write_output(const host::Scene& scene, const ImportJob& job, const CliOptio
                   FileTerminal& terminal, ImportRecord& record) {
     host::GltfOptions gltf;
     gltf.convert_axes = !options.keep_axes;
+    gltf.linear_colors = !options.display_colours;
+    gltf.double_sided = options.double_sided;
     const host::WriteOutcome written = host::write_gltf(scene, job.output, gltf);
     for (const std::string& warning : written.warnings) terminal.info("warning: " + warning);
     record.warnings.insert(record.warnings.end(), written.warnings.begin(), written.warnings.end());
@@ -93,6 +96,20 @@ void note_failure(const SessionResult& result, ImportRecord& record) {
     }
 }
 
+// Polygons facing against their vertex normals: a warning for mesh nodes that mostly do, or with
+// --flip-winding their corner order reversed, and a warning that says so.
+void check_winding(host::SceneHost& host, const CliOptions& options, FileTerminal& terminal,
+                   ImportRecord& record) {
+    const std::string warning =
+        options.flip_winding
+            ? host::flipped_notice(host.scene(),
+                                   host::flip_polygons_against_normals(host.scene_for_repairs()))
+            : host::inside_out_warning(host.scene(), host::find_polygons_against_normals(host.scene()));
+    if (warning.empty()) return;
+    terminal.info("warning: " + warning);
+    record.warnings.push_back(warning);
+}
+
 // After the session: the verdict, and on completion the output and the summary.
 int finish(const SessionResult& result, const ImportJob& job, const CliOptions& options,
            FileTerminal& terminal, ImportRecord& record) {
@@ -108,6 +125,7 @@ int finish(const SessionResult& result, const ImportJob& job, const CliOptions& 
         note_failure(result, record);
         return kExitFailed;
     }
+    check_winding(*result.host, options, terminal, record);
     if (!write_output(result.host->scene(), job, options, terminal, record)) return kExitFailed;
     if (options.summary) terminal.print(host::describe_scene(result.host->scene()));
     return kExitCompleted;

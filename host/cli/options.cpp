@@ -248,6 +248,13 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv, std::ost
     app.add_flag("--keep-axes", options.keep_axes,
                  "Write coordinates as the scene holds them (left-handed) instead of converting "
                  "them to glTF's right-handed axes");
+    app.add_flag("--display-colours", options.display_colours,
+                 "Write colours as the editor's display values (byte / 255) instead of converting "
+                 "them from sRGB to glTF's linear values");
+    app.add_flag("--double-sided", options.double_sided,
+                 "Write materials that show both sides of their faces");
+    app.add_flag("--flip-winding", options.flip_winding,
+                 "Reverse the corner order of polygons that face against their vertex normals");
     app.add_option("--plugin", plugin, "The plug-in library (default: lib/libImp_KZV.so beside bin/)")
         ->type_name("PATH");
     app.set_version_flag("--version", std::string("kzv-import ") + KZV_IMPORT_VERSION);

@@ -34,6 +34,9 @@ struct CliOptions {
     bool quiet = false;
     bool allow_outside_textures = false;
     bool keep_axes = false;
+    bool display_colours = false;  // colours as the editor's display values, not converted to linear
+    bool double_sided = false;
+    bool flip_winding = false;  // reverse polygons that face against their vertex normals
 };
 
 enum class ParseStatus {

@@ -9,6 +9,8 @@
 
 #include "gltf_test_support.h"
 #include "run_program.h"
+#include "scenewriter/sample_scenes.h"
+#include "scenewriter/scene_writer.h"
 #include "temp_dir.h"
 
 namespace {
@@ -19,15 +21,41 @@ using kzv::host::testing::read_gltf;
 
 class DemoInAViewer : public ::testing::Test {
   protected:
-    tinygltf::Model import_demo(std::vector<std::string> options = {}) {
+    tinygltf::Model import_demo(std::vector<std::string> options = {},
+                                const fs::path& scene = KZV_DEMO_SCENE) {
         const fs::path output = dir_.path() / "demo.glb";
-        std::vector<std::string> args{KZV_IMPORT, "-q", KZV_DEMO_SCENE, "-o", output.string()};
+        std::vector<std::string> args{KZV_IMPORT, scene.string(), "-o", output.string()};
         args.insert(args.end(), options.begin(), options.end());
-        const kzv_test::ProgramRun run = kzv_test::run_program(args, dir_.path());
-        EXPECT_EQ(run.status, 0) << run.err;
-        EXPECT_FALSE(kzv_test::sanitizer_report(run)) << run.err;
+        last_run_ = kzv_test::run_program(args, dir_.path());
+        EXPECT_EQ(last_run_.status, 0) << last_run_.err;
+        EXPECT_FALSE(kzv_test::sanitizer_report(last_run_)) << last_run_.err;
         return read_gltf(output);
     }
+    // The demo as an author of the other winding convention would have written it: every
+    // triangle's corners in the opposite order, normals unchanged.
+    fs::path write_other_convention_demo() {
+        auto world = imp_kzv::scenewriter::MakeDemoWorld();
+        for (const auto& geometry : world->Get_MeshGeomList()) {
+            std::vector<std::shared_ptr<imp_kzv::p3dTri>> reversed;
+            for (const auto& tri : geometry->Get_TriList()) {
+                std::array<std::int32_t, 16> f = tri->Get_Fields();
+                for (const std::size_t first : {0u, 3u, 7u, 10u, 13u}) std::swap(f[first], f[first + 2]);
+                auto copy = std::make_shared<imp_kzv::p3dTri>();
+                copy->Set_Fields(f);
+                reversed.push_back(copy);
+            }
+            geometry->Set_TriList(reversed);
+        }
+        const fs::path path = dir_.path() / "other.KZV";
+        imp_kzv::scenewriter::WriteSceneFile(*world, path.string());
+        return path;
+    }
+    std::size_t faces_against(const tinygltf::Model& model) {
+        std::size_t against = 0;
+        for (const tinygltf::Mesh& mesh : model.meshes) against += facing_of(model, mesh).against;
+        return against;
+    }
+    kzv_test::ProgramRun last_run_;
     kzv_test::TempDir dir_;
 };
 
@@ -100,6 +128,28 @@ TEST_F(DemoInAViewer, ShowsTexturesVertexColoursCameraLightAndTrack) {
     EXPECT_TRUE(loop);
     EXPECT_EQ(model.cameras.size(), 1u);
     ASSERT_EQ(model.lights.size(), 1u);
+}
+
+TEST_F(DemoInAViewer, OtherWindingConventionIsReportedAndRepairedOnRequest) {
+    const fs::path other = write_other_convention_demo();
+    EXPECT_EQ(faces_against(import_demo({}, other)), 30u);
+    EXPECT_NE(last_run_.err.find("warning: polygons face against their vertex normals (authored in the other "
+                                 "winding convention?) in 3 mesh nodes: \"Crate left\" (12 of 12), \"Crate "
+                                 "right\" (12 of 12), \"Pyramid\" (6 of 6); --flip-winding"),
+              std::string::npos)
+        << last_run_.err;
+
+    EXPECT_EQ(faces_against(import_demo({"--flip-winding"}, other)), 0u);
+    EXPECT_NE(last_run_.err.find("warning: reversed the corner order of 30 polygons that faced against their "
+                                 "vertex normals, in \"Crate left\" (12 of 12)"),
+              std::string::npos)
+        << last_run_.err;
+
+    // The demo itself needs no repair, and --double-sided shows both sides of every material.
+    const tinygltf::Model doubled = import_demo({"--double-sided"});
+    EXPECT_EQ(last_run_.err.find("warning"), std::string::npos) << last_run_.err;
+    for (const tinygltf::Material& material : doubled.materials)
+        EXPECT_TRUE(material.doubleSided) << material.name;
 }
 
 }  // namespace
