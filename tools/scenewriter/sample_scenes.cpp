@@ -31,6 +31,23 @@ TransMatrix translation(float x, float y, float z) {
     return {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {x, y, z}}};
 }
 
+// A camera matrix at `eye` looking at `target` with the world's y up: rows right, up, view
+// direction, position, in the editor's left-handed axes (right = up x direction).
+TransMatrix look_at(std::array<float, 3> eye, std::array<float, 3> target) {
+    using V = std::array<float, 3>;
+    const auto normalised = [](V v) {
+        const float length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+        return V{v[0] / length, v[1] / length, v[2] / length};
+    };
+    const auto cross = [](V a, V b) {
+        return V{a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+    };
+    const V direction = normalised({target[0] - eye[0], target[1] - eye[1], target[2] - eye[2]});
+    const V right = normalised(cross({0, 1, 0}, direction));
+    const V up = cross(direction, right);
+    return {{right, up, direction, eye}};
+}
+
 std::shared_ptr<p3dTri> tri(std::array<std::int32_t, 16> fields) {
     auto t = std::make_shared<p3dTri>();
     t->Set_Fields(fields);
@@ -172,7 +189,7 @@ std::shared_ptr<p3dWorld> MakeDemoWorld() {
 
     auto camera = std::make_shared<p3dCamera>();
     camera->name = "Camera";
-    camera->Set_p3dTransMatrix({{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 2, -10}}});
+    camera->Set_p3dTransMatrix(look_at({5, 4.5f, -7.5f}, {0, 1, 1}));
     camera->fov = 45;
     camera->nearRange = 0.1f;
     camera->farRange = 1000;
@@ -196,7 +213,7 @@ std::shared_ptr<p3dWorld> MakeDemoWorld() {
 
     auto light = std::make_shared<p3dLight>();
     light->name = "Sun";
-    light->loc = pt3(5, 10, -5);
+    light->loc = pt3(8, 10, -6);  // above, in front and to the right: each visible side shaded apart
     light->color = pt3(1, 0.95f, 0.9f);
     light->intensity = 1;
     light->minDist = 0;
