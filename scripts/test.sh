@@ -6,8 +6,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/setup.sh build
+# Before configuring, so that the build finds the Python that comes with Blender's numpy.
 scripts/install-blender.sh || echo "test: Blender could not be installed; its test is skipped" >&2
+scripts/setup.sh build
 (cd build && ctest --output-on-failure -j"$(nproc)")
 
 scripts/setup.sh build-asan -DKZV_SANITIZE=ON -DKZV_BUILD_BENCH=OFF
