@@ -111,13 +111,14 @@ class IMPORT_SCENE_OT_kzv(bpy.types.Operator, ImportHelper):
         )
 
     def execute(self, context):
-        preferences = context.preferences.addons[__package__].preferences
+        # Absent when the add-on was enabled by a script without being stored in the preferences.
+        addon = context.preferences.addons.get(__package__)
         try:
             result = importer.import_scene(
                 context,
                 self.filepath,
                 self.settings(),
-                program=preferences.program,
+                program=addon.preferences.program if addon else "",
                 link_textures=self.textures == "LINK",
                 texture_folder=self.texture_folder,
             )

@@ -40,13 +40,32 @@ class SceneImport:
         self.warnings = warnings
 
 
+def ensure_gltf_importer():
+    """Blender's glTF add-on, enabled if the user has switched it off."""
+    if "gltf" not in dir(bpy.ops.import_scene):
+        import addon_utils
+
+        addon_utils.enable("io_scene_gltf2", default_set=False)
+    if "gltf" not in dir(bpy.ops.import_scene):
+        raise runner.KzvImportError("Blender's glTF importer (the add-on io_scene_gltf2) is not available")
+
+
+def last_line(text):
+    lines = [line.strip() for line in str(text).splitlines() if line.strip()]
+    return lines[-1] if lines else "unknown failure"
+
+
 def run_gltf_importer(path, pack_images):
+    ensure_gltf_importer()
     allow_numpy_bool()
     before = set(bpy.data.objects)
     try:
         outcome = bpy.ops.import_scene.gltf(filepath=path, **gltf_import_options(pack_images))
-    except RuntimeError as error:  # the importer's error reports arrive as RuntimeError
-        raise runner.KzvImportError(f"Blender's glTF importer failed: {error}") from error
+    except RuntimeError as error:
+        # The importer's reports, and exceptions inside it (with their traceback), arrive as
+        # RuntimeError: the user gets the last line, the console has the rest.
+        print(error)
+        raise runner.KzvImportError(f"Blender's glTF importer failed: {last_line(error)}") from error
     if "FINISHED" not in outcome:
         raise runner.KzvImportError("Blender's glTF importer did not finish")
     return [obj for obj in bpy.data.objects if obj not in before]
