@@ -17,9 +17,32 @@ void add_edge(Vec3& front, const Vec3& a, const Vec3& b) {
     front[2] += (a[0] - b[0]) * (a[1] + b[1]);
 }
 
+int sign(double dot) {
+    return dot > 0 ? 1 : dot < 0 ? -1 : 0;  // NaN, from values that are not finite, gives 0
+}
+
+// The common case, most of a big scene: a triangle whose corners are one run.
+int facing_of_triangle(const Scene& scene, const Polygon& polygon) {
+    const Corner& a = corner_at(scene, polygon.first_corner);
+    const Corner& b = corner_at(scene, polygon.first_corner + 1);
+    const Corner& c = corner_at(scene, polygon.first_corner + 2);
+    Vec3 u{}, v{}, normals{};
+    for (int k = 0; k < 3; ++k) {
+        u[k] = double{b.position[k]} - a.position[k];
+        v[k] = double{c.position[k]} - a.position[k];
+    }
+    for (const Corner* corner : {&a, &b, &c})
+        if (corner->flags & kCornerHasNormal)
+            for (int k = 0; k < 3; ++k) normals[k] += corner->normal[k];
+    const Vec3 front{u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+    return sign(front[0] * normals[0] + front[1] * normals[1] + front[2] * normals[2]);
+}
+
 // The polygon's front against the sum of its corner normals: +1 in front, -1 against, 0 when
 // there is nothing to compare.
 int facing(const Scene& scene, const Polygon& polygon) {
+    if (!(polygon.corner_flags & kCornerHasNormal)) return 0;
+    if (polygon.corner_count == 3 && polygon.scattered == kNoIndex) return facing_of_triangle(scene, polygon);
     Vec3 front{}, normals{}, first{}, previous{};
     bool started = false;
     for_each_corner(scene, polygon, [&](const Corner& corner) {
@@ -35,8 +58,7 @@ int facing(const Scene& scene, const Polygon& polygon) {
             for (int k = 0; k < 3; ++k) normals[k] += corner.normal[k];
     });
     add_edge(front, previous, first);
-    const double dot = front[0] * normals[0] + front[1] * normals[1] + front[2] * normals[2];
-    return dot > 0 ? 1 : dot < 0 ? -1 : 0;  // NaN, from values that are not finite, gives 0
+    return sign(front[0] * normals[0] + front[1] * normals[1] + front[2] * normals[2]);
 }
 
 void reverse_corners(Scene& scene, const Polygon& polygon) {
