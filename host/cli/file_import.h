@@ -3,6 +3,7 @@
 
 #include <fstream>
 
+#include "host/cli/batch_report.h"
 #include "host/cli/options.h"
 #include "host/cli/plugin_library.h"
 #include "host/cli/shared_terminal.h"
@@ -17,8 +18,9 @@ inline constexpr int kExitUsage = 2;
 // plug-in object and its records are gone before the output is built. log: the open host log, or
 // null; it is closed after the session. Returns kExitCompleted, kExitFailed (the import, the output
 // or the log failed) or kExitUsage (the plug-in could not be started). Thread-safe for distinct jobs
-// and logs: several may run at once on one library and terminal.
+// and logs: several may run at once on one library and terminal. record: if not null, receives what
+// became of the file (for --report).
 int import_file(const PluginLibrary& library, const ImportJob& job, const CliOptions& options,
-                FileTerminal& terminal, std::ofstream* log);
+                FileTerminal& terminal, std::ofstream* log, ImportRecord* record = nullptr);
 
 }  // namespace kzv::cli

@@ -8,9 +8,11 @@
 #include <fstream>
 #include <iostream>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <vector>
 
+#include "host/cli/batch_report.h"
 #include "host/cli/file_import.h"
 #include "host/cli/options.h"
 #include "host/cli/parallel.h"
@@ -35,8 +37,8 @@ fs::path default_plugin_path() {
     return bin / "../lib/libImp_KZV.so";
 }
 
-int import_single(const kzv::cli::PluginLibrary& library, const CliOptions& options,
-                  SharedTerminal& terminal) {
+int import_single(const kzv::cli::PluginLibrary& library, const CliOptions& options, SharedTerminal& terminal,
+                  kzv::cli::ReportWriter* report) {
     FileTerminal file_terminal(terminal, "", true);
     std::ofstream log;
     if (!options.host_log.empty()) {
@@ -46,34 +48,44 @@ int import_single(const kzv::cli::PluginLibrary& library, const CliOptions& opti
             return kzv::cli::kExitUsage;
         }
     }
-    return kzv::cli::import_file(library, options.jobs.front(), options, file_terminal, &log);
+    kzv::cli::ImportRecord record;
+    const int status =
+        kzv::cli::import_file(library, options.jobs.front(), options, file_terminal, &log, &record);
+    if (report) report->add(0, kzv::cli::report_line(record));
+    return status;
 }
 
 // One file of a batch; a failure of any kind stays with its file.
 int import_batch_file(const kzv::cli::PluginLibrary& library, const kzv::cli::ImportJob& job,
-                      const CliOptions& options, SharedTerminal& terminal) {
+                      const CliOptions& options, SharedTerminal& terminal, kzv::cli::ImportRecord& record) {
     FileTerminal file_terminal(terminal, job.input.string() + ": ", false);
     try {
-        return kzv::cli::import_file(library, job, options, file_terminal, nullptr);
+        return kzv::cli::import_file(library, job, options, file_terminal, nullptr, &record);
     } catch (const std::exception& e) {
         file_terminal.error(std::string("kzv-import: ") + e.what());
+        record.error_description = e.what();
     } catch (...) {
         file_terminal.error("kzv-import: unexpected failure");
+        record.error_description = "unexpected failure";
     }
+    record.imported = false;
     return kzv::cli::kExitFailed;
 }
 
 // Imports every job on options.threads threads; the bar counts the files done. Returns the worst
 // status of the files.
-int import_batch(const kzv::cli::PluginLibrary& library, const CliOptions& options,
-                 SharedTerminal& terminal) {
+int import_batch(const kzv::cli::PluginLibrary& library, const CliOptions& options, SharedTerminal& terminal,
+                 kzv::cli::ReportWriter* report) {
     const auto total = static_cast<std::int32_t>(options.jobs.size());
     std::vector<int> statuses(options.jobs.size(), kzv::cli::kExitFailed);
     std::mutex count_mutex;
     std::int32_t done = 0;
     terminal.progress({true, total, 0});
     kzv::cli::for_each_parallel(options.jobs.size(), options.threads, [&](std::size_t i) {
-        statuses[i] = import_batch_file(library, options.jobs[i], options, terminal);
+        kzv::cli::ImportRecord record;
+        record.input = options.jobs[i].input.string();
+        statuses[i] = import_batch_file(library, options.jobs[i], options, terminal, record);
+        if (report) report->add(i, kzv::cli::report_line(record));
         const std::lock_guard lock(count_mutex);  // so that the bar never counts backwards
         terminal.progress({true, total, ++done});
     });
@@ -107,8 +119,26 @@ int run(const CliOptions& options) {
             return kzv::cli::kExitUsage;
         }
     }
-    return options.batch ? import_batch(library, options, terminal)
-                         : import_single(library, options, terminal);
+    std::ofstream report_file;
+    std::optional<kzv::cli::ReportWriter> report;
+    if (!options.report.empty()) {
+        report_file.open(options.report, std::ios::binary | std::ios::trunc);
+        if (!report_file) {
+            terminal.error("", "kzv-import: cannot write the report " + options.report.string());
+            return kzv::cli::kExitUsage;
+        }
+        report.emplace(report_file, options.jobs.size());
+    }
+    kzv::cli::ReportWriter* writer = report ? &*report : nullptr;
+    const int status = options.batch ? import_batch(library, options, terminal, writer)
+                                     : import_single(library, options, terminal, writer);
+    if (report) report_file.close();
+    if (report && !report_file) {
+        terminal.error("",
+                       "kzv-import: the report could not be written completely: " + options.report.string());
+        return std::max(status, kzv::cli::kExitFailed);
+    }
+    return status;
 }
 
 }  // namespace

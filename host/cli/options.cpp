@@ -167,6 +167,21 @@ fs::path output_for(const fs::path& input, const std::string& output, const std:
     return fs::path(output_dir) / fs::path(input.filename()).replace_extension(".glb");
 }
 
+// Why the report would overwrite an input, an output or the host log, or empty.
+std::string report_collision(const CliOptions& options) {
+    if (options.report.empty()) return {};
+    if (!options.host_log.empty() && same_file(options.report, options.host_log))
+        return "the report and the host log are the same file: " + options.report.string();
+    for (const ImportJob& job : options.jobs) {
+        if (same_file(options.report, job.input))
+            return "the report would overwrite the input " + job.input.string();
+        for (const fs::path& file : written_files(job.output))
+            if (same_file(options.report, file))
+                return "the report and an output are the same file: " + file.string();
+    }
+    return {};
+}
+
 // Checks what the parser cannot: the combinations of inputs and outputs, and the jobs they make.
 ParsedCommandLine finish_parse(CliOptions options, const std::vector<std::string>& inputs,
                                const std::string& output, std::ostream& err) {
@@ -187,6 +202,8 @@ ParsedCommandLine finish_parse(CliOptions options, const std::vector<std::string
     }
     if (const std::string collision = jobs_collision(options.jobs); !collision.empty())
         return usage_error(err, collision);
+    if (const std::string collision = report_collision(options); !collision.empty())
+        return usage_error(err, collision);
     return {ParseStatus::run, std::move(options)};
 }
 
@@ -197,7 +214,7 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv, std::ost
     CLI::App app(kDescription, "kzv-import");
     CliOptions options;
     std::vector<std::string> inputs;
-    std::string output, output_dir, host_log, plugin, lcid = "1033";
+    std::string output, output_dir, host_log, report, plugin, lcid = "1033";
     app.add_option("FILE.KZV", inputs, "Scene files to import, or folders: every .KZV file in them")
         ->required()
         ->check(CLI::ExistingPath)
@@ -220,6 +237,10 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv, std::ost
                    "Write every call of the plug-in towards the host and the user to FILE, "
                    "one JSON object per line (single input only)")
         ->type_name("FILE");
+    app.add_option("--report", report,
+                   "Write one JSON object per input file to FILE, one line each, in input order: "
+                   "its status, output or error, warnings, time and the scene's counts")
+        ->type_name("FILE");
     app.add_flag("--summary", options.summary, "Print the imported scene's counts and tree on stdout");
     app.add_flag("-q,--quiet", options.quiet, "Show errors only: no notices, warnings or progress bar");
     app.add_flag("--allow-outside-textures", options.allow_outside_textures,
@@ -227,6 +248,13 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv, std::ost
     app.add_flag("--keep-axes", options.keep_axes,
                  "Write coordinates as the scene holds them (left-handed) instead of converting "
                  "them to glTF's right-handed axes");
+    app.add_flag("--display-colours", options.display_colours,
+                 "Write colours as the editor's display values (byte / 255) instead of converting "
+                 "them from sRGB to glTF's linear values");
+    app.add_flag("--double-sided", options.double_sided,
+                 "Write materials that show both sides of their faces");
+    app.add_flag("--flip-winding", options.flip_winding,
+                 "Reverse the corner order of polygons that face against their vertex normals");
     app.add_option("--plugin", plugin, "The plug-in library (default: lib/libImp_KZV.so beside bin/)")
         ->type_name("PATH");
     app.set_version_flag("--version", std::string("kzv-import ") + KZV_IMPORT_VERSION);
@@ -242,6 +270,7 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv, std::ost
     if (!parsed_lcid) return usage_error(err, "--lcid: not a 32-bit integer: " + lcid);
     options.lcid = *parsed_lcid;
     options.host_log = host_log;
+    options.report = report;
     options.plugin = plugin;
     options.output_dir = output_dir;
     return finish_parse(std::move(options), inputs, output, err);

@@ -26,6 +26,7 @@ struct CliOptions {
     bool batch = false;
     int threads = 1;                   // files imported at the same time
     std::filesystem::path host_log;    // empty: no call log (one input only)
+    std::filesystem::path report;      // empty: no report; else one JSON line per input
     std::filesystem::path plugin;      // empty: the plug-in installed beside the program
     std::filesystem::path output_dir;  // empty: each output as -o says or beside its input
     std::int32_t lcid = 1033;
@@ -33,6 +34,9 @@ struct CliOptions {
     bool quiet = false;
     bool allow_outside_textures = false;
     bool keep_axes = false;
+    bool display_colours = false;  // colours as the editor's display values, not converted to linear
+    bool double_sided = false;
+    bool flip_winding = false;  // reverse polygons that face against their vertex normals
 };
 
 enum class ParseStatus {

@@ -13,11 +13,15 @@
 #include <stdexcept>
 #include <utility>
 
+#include "host/gltf/colour_space.h"
 #include "host/gltf/gltf_document.h"
+#include "host/gltf/light_units.h"
+#include "host/gltf/node_names.h"
 #include "host/gltf/repairs.h"
 #include "host/gltf/transform.h"
 #include "host/gltf/vertex_data.h"
 #include "host/scene/summary.h"
+#include "host/scene/world_bounds.h"
 
 namespace kzv::host::gltf {
 namespace {
@@ -48,6 +52,7 @@ class DocumentBuilder {
         tinygltf::Scene scene;
         scene.nodes = std::move(roots);
         doc_.model.scenes.push_back(std::move(scene));
+        make_node_names_unique(doc_.model);
         doc_.model.defaultScene = 0;
         return std::move(doc_);
     }
@@ -181,8 +186,12 @@ class DocumentBuilder {
         tinygltf::Material material;
         material.name = material_name(key);
         auto& pbr = material.pbrMetallicRoughness;
-        if (key.has_color)
-            pbr.baseColorFactor = {key.rgb[0] / 255.0, key.rgb[1] / 255.0, key.rgb[2] / 255.0, 1.0};
+        if (key.has_color) {
+            const bool linear = options_.linear_colors;
+            pbr.baseColorFactor = {colour_factor(key.rgb[0], linear), colour_factor(key.rgb[1], linear),
+                                   colour_factor(key.rgb[2], linear), 1.0};
+        }
+        material.doubleSided = options_.double_sided;
         // The editor's materials are diffuse surfaces, not metal.
         pbr.metallicFactor = 0.0;
         pbr.roughnessFactor = 1.0;
@@ -367,6 +376,7 @@ class DocumentBuilder {
         // Mirroring turns the editor's front faces around; so does a mirroring baked matrix.
         const bool bake_mirrors = transform.bake && linear_determinant(*transform.bake) < 0;
         transform.reverse_winding = options_.convert_axes != bake_mirrors;
+        transform.linear_colors = options_.linear_colors;
         if (!polygons.empty()) node.mesh = add_mesh(group, polygons, transform);
         if (visit.parent_node >= 0) doc_.model.nodes[visit.parent_node].children.push_back(index);
         node_of_group_[visit.group] = index;
@@ -475,7 +485,9 @@ class DocumentBuilder {
             tinygltf::Light out;
             out.name = valid_utf8(light.name);
             out.type = "point";
-            out.color = {light.color[0] / 255.0, light.color[1] / 255.0, light.color[2] / 255.0};
+            const bool linear = options_.linear_colors;
+            out.color = {colour_factor(light.color[0], linear), colour_factor(light.color[1], linear),
+                         colour_factor(light.color[2], linear)};
             out.intensity = light.intensity;
             if (std::isnan(light.intensity) || std::isinf(light.intensity)) {
                 repairs_.note(Repair::light_non_finite_intensity);
@@ -489,6 +501,7 @@ class DocumentBuilder {
                 out.range = light.range;
             else if (light.has_range && !(light.range > 0))
                 repairs_.note(Repair::light_range);
+            out.intensity = light_candela(light, out.intensity, out.range);
             doc_.model.lights.push_back(std::move(out));
 
             tinygltf::Node node;
@@ -551,6 +564,13 @@ class DocumentBuilder {
         return nodes;
     }
 
+    // The editor's intensity in candela, matched at the scene's geometry (light_units.h).
+    double light_candela(const Light& light, double intensity, double range) {
+        if (!world_box_) world_box_ = world_bounds(scene_);
+        const std::optional<double> limit = range > 0 ? std::optional<double>(range) : std::nullopt;
+        return candela(intensity, reference_distance(light.position, *world_box_, limit));
+    }
+
     int add_node(tinygltf::Node node) {
         doc_.model.nodes.push_back(std::move(node));
         return static_cast<int>(doc_.model.nodes.size() - 1);
@@ -564,7 +584,8 @@ class DocumentBuilder {
     std::map<MaterialKey, int> materials_;
     std::map<std::uint32_t, int> textures_;
     std::vector<int> node_of_group_;
-    std::optional<VertexNumbering> numbering_;  // made for the first primitive
+    std::optional<VertexNumbering> numbering_;     // made for the first primitive
+    std::optional<std::optional<Box>> world_box_;  // worked out for the first light
 };
 
 }  // namespace

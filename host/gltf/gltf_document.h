@@ -28,6 +28,7 @@ struct MeshTransform {
     std::optional<Mat4> bake;  // a matrix that glTF nodes cannot hold, applied to the vertices
     std::optional<std::array<double, 9>> bake_normals;
     bool reverse_winding = false;
+    bool linear_colors = false;  // vertex colours converted from display values to linear
 };
 
 inline constexpr std::size_t kNoOffset = static_cast<std::size_t>(-1);

@@ -194,6 +194,7 @@ class DocumentJson {
     }
 
     void material(const tinygltf::Material& m) {
+        if (m.doubleSided) out_.member("doubleSided", true);
         if (!m.name.empty()) out_.member("name", text_of(m.name));
         if (m.occlusionTexture.index > -1) {
             out_.key("occlusionTexture");

@@ -20,6 +20,11 @@ struct GltfOptions {
     // Mirror z to turn the editor's left-handed y-up world into glTF's right-handed y-up one;
     // false writes coordinates as they came.
     bool convert_axes = true;
+    // The editor's colours are display (sRGB) values; glTF's colour factors, vertex colours and
+    // light colours are linear. false writes them as they stand (byte / 255).
+    bool linear_colors = true;
+    // Materials that show both sides of their faces.
+    bool double_sided = false;
     std::string generator = "kzv-import";
 };
 

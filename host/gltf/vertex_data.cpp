@@ -1,5 +1,7 @@
 #include "host/gltf/vertex_data.h"
 
+#include "host/gltf/colour_space.h"
+
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -113,8 +115,10 @@ class CornerReader {
         }
         o.uv = finite_uv(corner.uv, o);
         if (corner.flags & kCornerHasUv2) o.uv2 = finite_uv(corner.uv2, o);
-        if (corner.flags & kCornerHasColor)
-            o.color = {corner.color[0], corner.color[1], corner.color[2], 255};
+        if (corner.flags & kCornerHasColor) {
+            const std::array<std::uint8_t, 3> c = colour_bytes(corner.color, transform.linear_colors);
+            o.color = {c[0], c[1], c[2], 255};
+        }
         for (std::size_t k = 0; k < kCornerRepairs.size(); ++k)
             if (o.repairs[k] > 0) repairs_.note(kCornerRepairs[k], o.repairs[k]);
         return o;

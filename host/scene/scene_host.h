@@ -68,6 +68,8 @@ class SceneHost final : public tessavo::IHostApplication {
     SceneHost& operator=(const SceneHost&) = delete;
 
     const Scene& scene() const noexcept { return scene_; }
+    // For repairs after the import (reversed polygons), never while the plug-in is adding to it.
+    Scene& scene_for_repairs() noexcept { return scene_; }
     const std::vector<PluginMessage>& messages() const noexcept { return messages_; }
     const std::vector<ErrorReport>& error_reports() const noexcept { return error_reports_; }
     // The host's own notices (textures not found, refused or unreadable), one per file.

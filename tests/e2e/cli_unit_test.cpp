@@ -9,6 +9,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "host/cli/batch_report.h"
 #include "host/cli/import_session.h"
 #include "host/cli/options.h"
 #include "host/cli/parallel.h"
@@ -265,6 +266,46 @@ TEST(JudgeOutcome, CompletedOnlyWithTheInformationBoxAndNoError) {
         << "an error reached the host";
     EXPECT_EQ(kzv::cli::judge_outcome(false, 0, {complete}), SessionOutcome::failed) << "Import failed";
     EXPECT_EQ(kzv::cli::judge_outcome(true, 0, {}), SessionOutcome::failed) << "no verdict";
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ReportWriter, LinesWaitForEveryEarlierFileAndComeOnce) {
+    std::ostringstream out;
+    kzv::cli::ReportWriter writer(out, 3);
+    writer.add(2, "c");
+    writer.add(1, "b");
+    EXPECT_EQ(out.str(), "");
+    writer.add(0, "a");
+    writer.add(1, "again");
+    writer.add(7, "beyond");
+    EXPECT_EQ(out.str(), "a\nb\nc\n");
+    EXPECT_TRUE(writer.good());
+}
+
+TEST(ReportLine, ImportedAndFailedRecords) {
+    kzv::cli::ImportRecord record;
+    record.input = "a\xFF.KZV";  // not UTF-8: replaced, not a failure
+    record.error_number = 62;
+    record.error_description = "Input past end of file";
+    record.seconds = 0.5;
+    EXPECT_EQ(kzv::cli::report_line(record),
+              "{\"input\":\"a\xEF\xBF\xBD.KZV\",\"status\":\"failed\""
+              R"(,"error":{"number":62,"description":"Input past end of )"
+              R"(file"},"warnings":[],"seconds":0.5})");
+    record = {};
+    record.input = "a.KZV";
+    record.imported = true;
+    record.output = "a.glb";
+    record.warnings = {"Texture not found: x.bmp"};
+    record.counts = kzv::host::SceneCounts{.group_nodes = 1, .mesh_nodes = 2, .polygons = 3};
+    EXPECT_EQ(
+        kzv::cli::report_line(record),
+        R"({"input":"a.KZV","status":"imported","output":"a.glb","warnings":["Texture not found: x.bmp"],)"
+        R"("seconds":0.0,"group_nodes":1,"mesh_nodes":2,"polygons":3,"corners":0,"cameras":0,"lights":0,)"
+        R"("tracks":0,"bitmaps":0})");
 }
 
 }  // namespace

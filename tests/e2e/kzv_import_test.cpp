@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -185,6 +186,57 @@ TEST_F(KzvImport, BatchImportsEveryFileAndCountsTheFailures) {
     EXPECT_EQ(failed.back(), "kzv-import: import failed; nothing written");
     counted += failed.size();
     EXPECT_EQ(lines_of(run.err, "").size(), counted) << "every other line names its file\n" << run.err;
+}
+
+// The report of a batch on several threads: one complete JSON line per file, in input order, with
+// the failure's error report and the counts of what was imported.
+TEST_F(KzvImport, ReportHasOneLinePerFileInInputOrder) {
+    fs::copy(kDemo.parent_path() / "Bitmaps", file("Bitmaps"));
+    const fs::path broken = write_failing_scene();
+    std::vector<std::string> inputs;
+    for (int i = 0; i < 6; ++i) {
+        const fs::path copy = file("scene" + std::to_string(i) + ".KZV");
+        fs::copy_file(i == 2 ? broken : kDemo, copy);
+        inputs.push_back(copy.string());
+    }
+    std::vector<std::string> args{
+        "-q", "-j", "3", "-O", file("out").string(), "--report", file("r.jsonl").string()};
+    args.insert(args.end(), inputs.begin(), inputs.end());
+    ASSERT_EQ(import(args).status, 1);
+    std::istringstream report(read_text(file("r.jsonl")));
+    std::size_t n = 0;
+    for (std::string line; std::getline(report, line); ++n) {
+        ASSERT_LT(n, inputs.size());
+        const nlohmann::json record = nlohmann::json::parse(line);
+        EXPECT_EQ(record["input"], inputs[n]);
+        EXPECT_GE(record["seconds"].get<double>(), 0.0);
+        EXPECT_TRUE(record["warnings"].is_array());
+        if (n == 2) {
+            EXPECT_EQ(record["status"], "failed");
+            EXPECT_EQ(record["error"]["number"], 9);
+            EXPECT_FALSE(record.contains("output"));
+        } else {
+            EXPECT_EQ(record["status"], "imported");
+            EXPECT_EQ(record["output"], (file("out") / ("scene" + std::to_string(n) + ".glb")).string());
+            EXPECT_EQ(record["polygons"], 30);
+            EXPECT_EQ(record["mesh_nodes"], 3);
+            EXPECT_FALSE(record.contains("error"));
+        }
+    }
+    EXPECT_EQ(n, inputs.size());
+}
+
+TEST_F(KzvImport, ReportOfASingleFileWithWarnings) {
+    fs::copy_file(kDemo, file("room.KZV"));  // without its Bitmaps folder
+    ASSERT_EQ(import({"-q", file("room.KZV").string(), "--report", file("r.jsonl").string()}).status, 0);
+    const nlohmann::json record = nlohmann::json::parse(read_text(file("r.jsonl")));
+    EXPECT_EQ(record["status"], "imported");
+    EXPECT_EQ(record["warnings"].size(), 2u) << record.dump();
+    EXPECT_EQ(record["bitmaps"], 0);
+    const ProgramRun clash =
+        import({kDemo.string(), "-o", file("x.glb").string(), "--report", file("x.glb").string()});
+    EXPECT_EQ(clash.status, 2);
+    EXPECT_NE(clash.err.find("the report and an output are the same file"), std::string::npos) << clash.err;
 }
 
 TEST_F(KzvImport, QuietBatchOfGoodFilesPrintsNothing) {

@@ -65,6 +65,38 @@ std::vector<T> corner_values(const tinygltf::Model& model, const tinygltf::Primi
     return out;
 }
 
+// How the triangles of a mesh face compared with their vertex normals, as a viewer that culls back
+// faces sees them: a corner is against its triangle when its normal points behind the triangle's
+// front (counter-clockwise) side.
+struct Facing {
+    std::size_t triangles = 0;
+    std::size_t against = 0;  // triangles with a corner whose normal points behind their front
+};
+
+inline Facing facing_of(const tinygltf::Model& model, const tinygltf::Mesh& mesh) {
+    Facing facing;
+    for (const tinygltf::Primitive& primitive : mesh.primitives) {
+        if (primitive.mode != TINYGLTF_MODE_TRIANGLES || !primitive.attributes.contains("NORMAL")) continue;
+        const std::vector<float> p = corner_values<float>(model, primitive, "POSITION");
+        const std::vector<float> n = corner_values<float>(model, primitive, "NORMAL");
+        for (std::size_t t = 0; t + 9 <= p.size(); t += 9) {
+            const float* a = &p[t];
+            const float u[3] = {a[3] - a[0], a[4] - a[1], a[5] - a[2]};
+            const float v[3] = {a[6] - a[0], a[7] - a[1], a[8] - a[2]};
+            const float front[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2],
+                                    u[0] * v[1] - u[1] * v[0]};
+            bool against = false;
+            for (std::size_t c = 0; c < 3; ++c) {
+                const float* normal = &n[t + 3 * c];
+                against |= front[0] * normal[0] + front[1] * normal[1] + front[2] * normal[2] <= 0;
+            }
+            ++facing.triangles;
+            facing.against += against ? 1 : 0;
+        }
+    }
+    return facing;
+}
+
 inline const tinygltf::Node* node_named(const tinygltf::Model& model, const std::string& name) {
     for (const auto& node : model.nodes)
         if (node.name == name) return &node;

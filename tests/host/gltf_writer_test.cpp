@@ -5,6 +5,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <numbers>
 
 #include "gltf_test_support.h"
 #include "host/gltf/transform.h"
@@ -204,8 +205,12 @@ TEST_F(GltfWriter, MaterialsTexturesAndAttributesFollowThePolygons) {
     EXPECT_EQ(model.accessors.at(primitives[1].indices).count, 3u);
 
     const tinygltf::Material& with_textures = model.materials.at(primitives[0].material);
-    EXPECT_EQ(with_textures.pbrMetallicRoughness.baseColorFactor,
-              (std::vector<double>{1, 0, 128 / 255.0, 1}));
+    // Display colours become linear: 128 is 0.2159 of full light.
+    const std::vector<double>& factor = with_textures.pbrMetallicRoughness.baseColorFactor;
+    ASSERT_EQ(factor.size(), 4u);
+    EXPECT_EQ(factor[0], 1);
+    EXPECT_EQ(factor[1], 0);
+    EXPECT_NEAR(factor[2], 0.21586, 1e-5);
     const int base = with_textures.pbrMetallicRoughness.baseColorTexture.index;
     const int occlusion = with_textures.occlusionTexture.index;
     ASSERT_GE(base, 0);
@@ -225,12 +230,12 @@ TEST_F(GltfWriter, MaterialsTexturesAndAttributesFollowThePolygons) {
     EXPECT_EQ(embedded, read_bytes(scene / "Bitmaps" / "wood.png"));
 
     const tinygltf::Material& clamped = model.materials.at(primitives[1].material);
-    EXPECT_EQ(clamped.pbrMetallicRoughness.baseColorFactor, (std::vector<double>{1, 0, 0.2, 1}));
+    EXPECT_NEAR(clamped.pbrMetallicRoughness.baseColorFactor.at(2), 0.033105, 1e-6);  // 51, linear
     EXPECT_TRUE(warned("above 255"));
     EXPECT_TRUE(warned("negative polygon colour"));
     const auto colors = corner_values<std::uint8_t>(model, primitives[1], "COLOR_0");
     EXPECT_EQ(std::vector<std::uint8_t>(colors.begin() + 4, colors.begin() + 8),
-              (std::vector<std::uint8_t>{10, 20, 30, 255}));
+              (std::vector<std::uint8_t>{1, 2, 3, 255}));  // 10, 20, 30 as linear bytes
     EXPECT_EQ(std::vector<std::uint8_t>(colors.begin(), colors.begin() + 4),
               (std::vector<std::uint8_t>{255, 255, 255, 255}));  // corners without a colour: white
 }
@@ -323,8 +328,10 @@ TEST_F(GltfWriter, CamerasLightsAndTracks) {
 
     ASSERT_EQ(model.lights.size(), 1u);
     EXPECT_EQ(model.lights[0].type, "point");
-    EXPECT_EQ(model.lights[0].color, (std::vector<double>{1, 0, 0.2}));
-    EXPECT_EQ(model.lights[0].intensity, 2.5);
+    ASSERT_EQ(model.lights[0].color.size(), 3u);
+    EXPECT_NEAR(model.lights[0].color[2], 0.033105, 1e-6);  // 51, linear
+    // Without geometry to light, the editor's intensity is matched at 1 unit: pi * 2.5 candela.
+    EXPECT_DOUBLE_EQ(model.lights[0].intensity, std::numbers::pi * 2.5);
     EXPECT_EQ(model.lights[0].range, 40);
     const tinygltf::Node* lamp = node_named(model, "Lamp");
     ASSERT_TRUE(lamp);
@@ -401,6 +408,7 @@ TEST_F(GltfWriter, BigMeshesArriveWhole) {
     check(host_->AddGroupToWorld(group, 0), "AddGroupToWorld");
     GltfOptions unchanged;
     unchanged.convert_axes = false;
+    unchanged.linear_colors = false;
     const tinygltf::Model model = round_trip("big.glb", unchanged);
     ASSERT_EQ(model.meshes.size(), 1u);
     const tinygltf::Primitive& primitive = model.meshes[0].primitives.at(0);

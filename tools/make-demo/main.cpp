@@ -55,10 +55,13 @@ void write_bmp(const std::filesystem::path& path, int width, int height,
     if (!file) throw std::runtime_error("cannot write " + path.string());
 }
 
+// Rings around a centre off the image, bent a little: a few dark and light bands of grain.
 Rgb wood(int x, int y) {
-    const double ring = std::sin(0.45 * std::hypot(x - 8.0, y * 0.25 - 40.0) + 0.3 * std::sin(0.5 * y));
-    const auto shade = static_cast<std::uint8_t>(30.0 * ring);
-    return {static_cast<std::uint8_t>(160 + shade), static_cast<std::uint8_t>(110 + shade / 2), 60};
+    const double ring = std::sin(1.2 * std::hypot(x + 6.0, 0.35 * (y - 30.0)) + 0.6 * std::sin(0.4 * y));
+    // ring is in -1..1: the shade is a signed offset from the middle brown, never a byte of its own.
+    const long shade = std::lround(35.0 * ring);
+    return {static_cast<std::uint8_t>(150 + shade), static_cast<std::uint8_t>(100 + shade * 2 / 3),
+            static_cast<std::uint8_t>(50 + shade / 3)};
 }
 
 Rgb checker(int x, int y) {

@@ -31,6 +31,23 @@ TransMatrix translation(float x, float y, float z) {
     return {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {x, y, z}}};
 }
 
+// A camera matrix at `eye` looking at `target` with the world's y up: rows right, up, view
+// direction, position, in the editor's left-handed axes (right = up x direction).
+TransMatrix look_at(std::array<float, 3> eye, std::array<float, 3> target) {
+    using V = std::array<float, 3>;
+    const auto normalised = [](V v) {
+        const float length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+        return V{v[0] / length, v[1] / length, v[2] / length};
+    };
+    const auto cross = [](V a, V b) {
+        return V{a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+    };
+    const V direction = normalised({target[0] - eye[0], target[1] - eye[1], target[2] - eye[2]});
+    const V right = normalised(cross({0, 1, 0}, direction));
+    const V up = cross(direction, right);
+    return {{right, up, direction, eye}};
+}
+
 std::shared_ptr<p3dTri> tri(std::array<std::int32_t, 16> fields) {
     auto t = std::make_shared<p3dTri>();
     t->Set_Fields(fields);
@@ -50,7 +67,9 @@ std::shared_ptr<p3dMaterial> material(std::string name, std::shared_ptr<p3dPt3D>
     return m;
 }
 
-// A unit cube with one normal per face corner, UVs per face corner and a colour per corner.
+// A unit cube with one normal per face corner, UVs per face corner and a colour per corner. Faces
+// are authored in the editor's convention: seen from outside, a triangle's corners run clockwise in
+// the order the host receives them (3, 2, 1), so counter-clockwise in the file's order.
 std::shared_ptr<meshGeom> cube_geometry() {
     auto g = std::make_shared<meshGeom>();
     std::vector<std::shared_ptr<p3dVert>> verts;
@@ -65,17 +84,19 @@ std::shared_ptr<meshGeom> cube_geometry() {
     g->Set_VertexList(verts);
     g->Set_TexCoordsList({pt2(0, 0), pt2(1, 0), pt2(1, 1), pt2(0, 1)});
     g->Set_TexCoords2list({pt2(0, 0), pt2(2, 0), pt2(2, 2), pt2(0, 2)});
-    g->Set_ColorList({pt3(1, 0, 0), pt3(0, 1, 0), pt3(0, 0, 1), pt3(1, 1, 1)});
-    // Faces as corner quads (a, b, c, d) with the normal slot (0 = x, 1 = y, 2 = z) they use.
+    // Pale tints, so that the textures stay readable under the vertex colours.
+    g->Set_ColorList({pt3(1, 0.8f, 0.8f), pt3(0.8f, 1, 0.8f), pt3(0.8f, 0.8f, 1), pt3(1, 1, 1)});
+    // Faces as corner quads (a, b, c, d), counter-clockwise seen from outside in the file's
+    // left-handed axes, with the normal slot (0 = x, 1 = y, 2 = z) they use.
     struct Face {
         std::int32_t a, b, c, d, normal;
     };
-    const std::array<Face, 6> faces = {{{1, 3, 7, 5, 0},
-                                        {0, 4, 6, 2, 0},
-                                        {2, 6, 7, 3, 1},
-                                        {0, 1, 5, 4, 1},
-                                        {4, 5, 7, 6, 2},
-                                        {0, 2, 3, 1, 2}}};
+    const std::array<Face, 6> faces = {{{1, 5, 7, 3, 0},
+                                        {0, 2, 6, 4, 0},
+                                        {2, 3, 7, 6, 1},
+                                        {0, 4, 5, 1, 1},
+                                        {4, 6, 7, 5, 2},
+                                        {0, 1, 3, 2, 2}}};
     std::vector<std::shared_ptr<p3dTri>> tris;
     std::int32_t slot = 0;
     for (const Face& f : faces) {
@@ -87,7 +108,8 @@ std::shared_ptr<meshGeom> cube_geometry() {
     return g;
 }
 
-// A square pyramid with vertex colours and no texture coordinates (-1) on its base.
+// A square pyramid with vertex colours and no texture coordinates (-1) on its base. The base
+// corners have a second normal, straight down, for the base's own triangles.
 std::shared_ptr<meshGeom> pyramid_geometry() {
     auto g = std::make_shared<meshGeom>();
     std::vector<std::shared_ptr<p3dVert>> verts;
@@ -96,7 +118,11 @@ std::shared_ptr<meshGeom> pyramid_geometry() {
         auto v = std::make_shared<p3dVert>();
         v->loc = pt3(x, y, z);
         const float length = std::sqrt(x * x + 0.25f + z * z);  // the apex normal points straight up
-        v->Set_NormalList({x == 0 ? pt3(0, 1, 0) : pt3(x / length, 0.5f / length, z / length)});
+        if (x == 0) {
+            v->Set_NormalList({pt3(0, 1, 0)});
+        } else {
+            v->Set_NormalList({pt3(x / length, 0.5f / length, z / length), pt3(0, -1, 0)});
+        }
         verts.push_back(v);
     }
     g->Set_VertexList(verts);
@@ -108,8 +134,9 @@ std::shared_ptr<meshGeom> pyramid_geometry() {
         const std::int32_t j = (i + 1) % 4;
         tris.push_back(tri({i, j, 4, 0, 0, 0, 1, 0, 1, 2, 0, 1, 2, 0, 1, 2}));
     }
-    tris.push_back(tri({0, 1, 2, 0, 0, 0, 0, -1, -1, -1, -1, -1, -1, 0, 0, 0}));
-    tris.push_back(tri({0, 2, 3, 0, 0, 0, 0, -1, -1, -1, -1, -1, -1, 1, 1, 1}));
+    // The base faces down: its corners run the other way round and use the downward normals.
+    tris.push_back(tri({0, 2, 1, 1, 1, 1, 0, -1, -1, -1, -1, -1, -1, 0, 0, 0}));
+    tris.push_back(tri({0, 3, 2, 1, 1, 1, 0, -1, -1, -1, -1, -1, -1, 1, 1, 1}));
     g->Set_TriList(tris);
     return g;
 }
@@ -142,11 +169,13 @@ std::shared_ptr<p3dWorld> MakeDemoWorld() {
     world->strVersion = "1.0";
     world->bkgColor = pt3(0.1f, 0.1f, 0.15f);
 
-    auto wood = material("Wood", pt3(0.8f, 0.6f, 0.4f));
+    auto wood = material("Wood", pt3(1, 0.9f, 0.8f));  // a light tint over the texture
     wood->textureUsed = kTrue;
     wood->textureName = "wood.bmp";
     wood->mipMapsUsed = kTrue;
     auto checker = material("Checker", pt3(1, 1, 1));
+    checker->textureUsed = kTrue;
+    checker->textureName = "checker.bmp";
     checker->texture2Used = kTrue;
     checker->texture2Name = "checker.bmp";
     checker->tileX = 2;
@@ -160,7 +189,7 @@ std::shared_ptr<p3dWorld> MakeDemoWorld() {
 
     auto camera = std::make_shared<p3dCamera>();
     camera->name = "Camera";
-    camera->Set_p3dTransMatrix({{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 2, -10}}});
+    camera->Set_p3dTransMatrix(look_at({5, 4.5f, -7.5f}, {0, 1, 1}));
     camera->fov = 45;
     camera->nearRange = 0.1f;
     camera->farRange = 1000;
@@ -184,7 +213,7 @@ std::shared_ptr<p3dWorld> MakeDemoWorld() {
 
     auto light = std::make_shared<p3dLight>();
     light->name = "Sun";
-    light->loc = pt3(5, 10, -5);
+    light->loc = pt3(8, 10, -6);  // above, in front and to the right: each visible side shaded apart
     light->color = pt3(1, 0.95f, 0.9f);
     light->intensity = 1;
     light->minDist = 0;

@@ -10,8 +10,9 @@
 namespace imp_kzv::scenewriter {
 
 // The demo scene of examples/demo.KZV: nested groups, two textured mesh instances sharing one geometry,
-// a multi-material of a wood-textured and a checker-textured material, vertex colours, normals, both
-// texture coordinate sets, a camera, a light and a cyclic track.
+// a multi-material of a wood-textured and a checker-textured material (the checker also as second
+// bitmap), vertex colours, normals, both texture coordinate sets, a camera, a light and a cyclic
+// track. Every face is authored in the editor's convention, its front where its normals point.
 std::shared_ptr<p3dWorld> MakeDemoWorld();
 
 // One geometry of columns x rows quads (2 triangles each) with a normal, both texture coordinate sets
