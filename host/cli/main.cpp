@@ -9,6 +9,7 @@
 #include <iostream>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <system_error>
 #include <vector>
 
@@ -18,6 +19,8 @@
 #include "host/cli/parallel.h"
 #include "host/cli/plugin_library.h"
 #include "host/cli/shared_terminal.h"
+#include "host/memory/memory_budget.h"
+#include "host/output/output_files.h"
 
 namespace {
 
@@ -102,7 +105,15 @@ int import_batch(const kzv::cli::PluginLibrary& library, const CliOptions& optio
     return *std::max_element(statuses.begin(), statuses.end());
 }
 
+// Temporary files that stopped runs left in the output folders go before anything is imported.
+void remove_stale_temporaries(const CliOptions& options) {
+    std::set<fs::path> folders;
+    for (const kzv::cli::ImportJob& job : options.jobs) folders.insert(job.output.parent_path());
+    for (const fs::path& folder : folders) kzv::host::remove_stale_temporaries(folder);
+}
+
 int run(const CliOptions& options) {
+    kzv::host::memory_budget::set_limit(options.memory_limit);
     SharedTerminal terminal(std::cerr, ::isatty(STDERR_FILENO) == 1, options.quiet, std::cout);
     const fs::path plugin_path = options.plugin.empty() ? default_plugin_path() : options.plugin;
     const kzv::cli::PluginLibrary library(plugin_path);
@@ -119,6 +130,7 @@ int run(const CliOptions& options) {
             return kzv::cli::kExitUsage;
         }
     }
+    remove_stale_temporaries(options);
     std::ofstream report_file;
     std::optional<kzv::cli::ReportWriter> report;
     if (!options.report.empty()) {

@@ -2,6 +2,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "host/memory/memory_budget.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -20,6 +22,7 @@ constexpr char kDescription[] =
     "error or the plug-in cannot be loaded.";
 
 constexpr int kMaxThreads = 256;
+constexpr std::size_t kLeastMemoryLimit = std::size_t{16} << 20;  // below it nothing could be imported
 
 std::string lowercase_extension(const fs::path& path) {
     std::string extension = path.extension().string();
@@ -56,6 +59,37 @@ std::vector<fs::path> written_files(const fs::path& output) {
     std::vector<fs::path> files{output};
     if (lowercase_extension(output) == ".gltf") files.push_back(fs::path(output).replace_extension(".bin"));
     return files;
+}
+
+// For a name that a .gltf output gives its images beside it (<stem>_<n>.png or .jpg, n counting
+// from 0), the output's path without its extension: <folder>/<stem>.
+std::optional<fs::path> image_owner(const fs::path& file) {
+    const std::string extension = lowercase_extension(file);
+    if (extension != ".png" && extension != ".jpg") return std::nullopt;
+    const std::string stem = file.stem().string();
+    const std::size_t underscore = stem.rfind('_');
+    if (underscore == std::string::npos) return std::nullopt;
+    const std::string number = stem.substr(underscore + 1);
+    const bool counted =
+        !number.empty() && (number == "0" || number.front() != '0') &&
+        std::all_of(number.begin(), number.end(), [](unsigned char c) { return std::isdigit(c); });
+    if (!counted) return std::nullopt;
+    return file.parent_path() / stem.substr(0, underscore);
+}
+
+// A .gltf output's path without its extension, the one its images are named after; none for .glb.
+std::optional<fs::path> images_stem(const fs::path& output) {
+    if (lowercase_extension(output) != ".gltf") return std::nullopt;
+    return fs::path(output).replace_extension();
+}
+
+// Whether `file` is one of the files `output` writes, images included.
+bool written_by(const fs::path& output, const fs::path& file) {
+    for (const fs::path& written : written_files(output)) {
+        if (same_file(written, file)) return true;
+    }
+    const std::optional<fs::path> owner = image_owner(file), stem = images_stem(output);
+    return owner && stem && full_path(*owner) == full_path(*stem);
 }
 
 ParsedCommandLine usage_error(std::ostream& err, const std::string& message) {
@@ -100,19 +134,29 @@ std::vector<fs::path> scene_files_in(const fs::path& folder, std::error_code& er
 }
 
 std::string file_collision(const ImportJob& job, const fs::path& host_log) {
-    for (const fs::path& file : written_files(job.output)) {
-        if (same_file(job.input, file)) return "the output would overwrite the input: " + file.string();
-        if (!host_log.empty() && same_file(host_log, file))
-            return "the host log and the output are the same file: " + file.string();
-    }
+    if (written_by(job.output, job.input))
+        return "the output would overwrite the input: " + job.input.string();
+    if (!host_log.empty() && written_by(job.output, host_log))
+        return "the host log and the output are the same file: " + host_log.string();
     if (!host_log.empty() && same_file(host_log, job.input))
         return "the host log would overwrite the input: " + host_log.string();
     return {};
 }
 
 std::string jobs_collision(const std::vector<ImportJob>& jobs) {
-    std::map<fs::path, const ImportJob*> inputs, outputs;
-    for (const ImportJob& job : jobs) inputs.emplace(full_path(job.input), &job);
+    std::map<fs::path, const ImportJob*> inputs, outputs, image_stems;
+    for (const ImportJob& job : jobs) {
+        inputs.emplace(full_path(job.input), &job);
+        if (const std::optional<fs::path> stem = images_stem(job.output))
+            image_stems.emplace(full_path(*stem), &job);
+    }
+    for (const ImportJob& job : jobs) {
+        const std::optional<fs::path> owner = image_owner(job.input);
+        const auto writer = owner ? image_stems.find(full_path(*owner)) : image_stems.end();
+        if (writer != image_stems.end() && writer->second != &job)
+            return "the output of " + writer->second->input.string() + " would overwrite the input " +
+                   job.input.string();
+    }
     for (const ImportJob& job : jobs) {
         for (const fs::path& file : written_files(job.output)) {
             const fs::path full = full_path(file);
@@ -233,6 +277,13 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv, std::ost
         ->check(CLI::Range(1, kMaxThreads));
     app.add_option("--lcid", lcid, "Locale identifier the host reports to the plug-in (default 1033)")
         ->type_name("N");
+    std::string memory_limit;
+    app.add_option("--memory-limit", memory_limit,
+                   "Fail an import with out of memory (error 7) rather than take the program past SIZE "
+                   "(512M, 2G, ...; K, M, G, T are powers of 1024); default: half the physical memory, "
+                   "here " +
+                       host::memory_budget::format_size(host::memory_budget::default_limit()))
+        ->type_name("SIZE");
     app.add_option("--host-log", host_log,
                    "Write every call of the plug-in towards the host and the user to FILE, "
                    "one JSON object per line (single input only)")
@@ -269,6 +320,12 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv, std::ost
     const std::optional<std::int32_t> parsed_lcid = parse_lcid(lcid);
     if (!parsed_lcid) return usage_error(err, "--lcid: not a 32-bit integer: " + lcid);
     options.lcid = *parsed_lcid;
+    const std::optional<std::size_t> limit = memory_limit.empty()
+                                                 ? host::memory_budget::default_limit()
+                                                 : host::memory_budget::parse_size(memory_limit);
+    if (!limit) return usage_error(err, "--memory-limit: not a size such as 512M or 2G: " + memory_limit);
+    if (*limit < kLeastMemoryLimit) return usage_error(err, "--memory-limit: at least 16M: " + memory_limit);
+    options.memory_limit = *limit;
     options.host_log = host_log;
     options.report = report;
     options.plugin = plugin;

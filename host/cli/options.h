@@ -30,6 +30,8 @@ struct CliOptions {
     std::filesystem::path plugin;      // empty: the plug-in installed beside the program
     std::filesystem::path output_dir;  // empty: each output as -o says or beside its input
     std::int32_t lcid = 1033;
+    // The process's memory budget in bytes: the default, half the physical memory, unless given.
+    std::size_t memory_limit = 0;
     bool summary = false;
     bool quiet = false;
     bool allow_outside_textures = false;
@@ -64,12 +66,13 @@ std::filesystem::path default_output_path(const std::filesystem::path& input);
 std::vector<std::filesystem::path> scene_files_in(const std::filesystem::path& folder,
                                                   std::error_code& error);
 
-// Why the files of one job would overwrite one another (the log or the output being the input, the
-// log being the output), or empty when they are distinct.
+// Why the files of one job would overwrite one another (the log or a file the output writes being
+// the input, the log being such a file), or empty when they are distinct. A .gltf output writes
+// its .bin and its images (<name>_<n>.png or .jpg) beside it.
 std::string file_collision(const ImportJob& job, const std::filesystem::path& host_log);
 
-// Why the jobs would overwrite one another's files (two outputs the same, an output being another
-// job's input), or empty.
+// Why the jobs would overwrite one another's files (two outputs the same, a file an output writes
+// being another job's input), or empty.
 std::string jobs_collision(const std::vector<ImportJob>& jobs);
 
 }  // namespace kzv::cli

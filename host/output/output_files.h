@@ -44,15 +44,34 @@ class OutputFiles {
     virtual std::vector<std::filesystem::path> files() const = 0;
 };
 
-// Files in a folder. Each is written under a temporary name beside its destination, flushed to
-// disk, and renamed into place by commit(); files of a set not committed are removed.
+// Files in a folder, put in place as one set.
+//
+// Each file is written to an unnamed file in the destination's folder (O_TMPFILE) where the
+// filesystem has them, else under a short temporary name (`.kzv-<pid>-...tmp`), which SIGINT,
+// SIGTERM and SIGHUP remove and a later run removes once its process has ended. commit() flushes
+// every file to disk, gives each the permission bits of the file it replaces (new files get
+// 0666 less the umask), and then puts them in place in the order added, the last one last:
+//   - a file's own replacement is atomic: its name shows the old file or the complete new one,
+//     whenever the program is stopped, even by kill -9 or a crash;
+//   - a set of several files is replaced file by file (the filesystem cannot rename several names
+//     in one step); if one cannot be put in place, those already placed are put back as they were
+//     (new ones removed), so a failed commit leaves the old set. Signals that stop the program are
+//     held back until the set is in place; only kill -9 or a crash in the middle of the renames
+//     can leave the first files new and the last ones old.
+// A set not committed, or whose commit failed, leaves no file of its own behind.
 class FileOutput final : public OutputFiles {
   public:
-    explicit FileOutput(std::filesystem::path folder);
+    // How the files are written before commit(): unnamed where the filesystem allows, or always
+    // under temporary names (as on a filesystem without unnamed files; for tests).
+    enum class Temporaries { unnamed_where_possible, named };
+
+    explicit FileOutput(std::filesystem::path folder,
+                        Temporaries temporaries = Temporaries::unnamed_where_possible);
     ~FileOutput() override;
     FileOutput(const FileOutput&) = delete;
     FileOutput& operator=(const FileOutput&) = delete;
 
+    // `name` is a file name in the folder (no folders of its own).
     ByteSink& add(const std::string& name) override;
     bool commit() override;
     const std::string& error() const override { return error_; }
@@ -61,15 +80,30 @@ class FileOutput final : public OutputFiles {
     class PendingFile;
 
   private:
+    struct Placed;
+    bool place_all();
+    void put_back(std::vector<Placed>& placed);
+
     std::filesystem::path folder_;
+    int folder_fd_ = -1;
+    Temporaries temporaries_;
     std::vector<std::unique_ptr<PendingFile>> pending_;
     std::vector<std::filesystem::path> committed_;
     std::string error_;
 };
 
+// Removes the named temporaries that ended processes left in `folder` (FileOutput does it too, the
+// first time it writes into a folder); does nothing where the folder cannot be read.
+void remove_stale_temporaries(const std::filesystem::path& folder);
+
 // Files kept in memory, by name.
 class MemoryOutput final : public OutputFiles {
   public:
+    MemoryOutput();
+    ~MemoryOutput() override;
+    MemoryOutput(const MemoryOutput&) = delete;
+    MemoryOutput& operator=(const MemoryOutput&) = delete;
+
     ByteSink& add(const std::string& name) override;
     bool commit() override;
     const std::string& error() const override { return error_; }

@@ -24,6 +24,7 @@
 #include <utility>
 
 #include "host/memory/huge_pages.h"
+#include "host/memory/memory_budget.h"
 
 namespace kzv::host {
 
@@ -64,6 +65,7 @@ inline void* remap(void* block, std::size_t old_bytes, std::size_t new_bytes) {
 }
 
 inline void release(void* block, std::size_t bytes) noexcept {
+    memory_budget::release(bytes);
     if (bytes >= kMappedFrom) {
         (void)::munmap(block, bytes);
     } else {
@@ -150,7 +152,14 @@ class MappedArray {
         while (wanted < at_least) wanted = std::min(wanted * 2, kMaxSize);
         std::size_t bytes = wanted * sizeof(T);
         if (bytes >= mapped_memory::kMappedFrom) bytes = huge_pages::rounded(bytes);
-        data_ = static_cast<T*>(mapped_memory::resize(data_, bytes_, bytes));
+        const std::size_t more = bytes - bytes_;  // counted in the memory budget (big arrays move pages)
+        if (!memory_budget::reserve(more)) throw std::bad_alloc();
+        try {
+            data_ = static_cast<T*>(mapped_memory::resize(data_, bytes_, bytes));
+        } catch (...) {
+            memory_budget::release(more);
+            throw;
+        }
         bytes_ = bytes;
     }
 

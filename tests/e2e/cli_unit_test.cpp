@@ -110,6 +110,19 @@ TEST(Options, DefaultOutputAndCollisions) {
     EXPECT_EQ(kzv::cli::file_collision(job, "out/scene.bin"), "");
     job.output = "out/scene.GLTF";  // writes out/scene.bin too
     EXPECT_NE(kzv::cli::file_collision(job, "out/scene.bin").find("same file"), std::string::npos);
+    // ... and its images, out/scene_<n>.png or .jpg
+    EXPECT_NE(kzv::cli::file_collision(job, "out/./scene_12.jpg").find("same file"), std::string::npos);
+    for (const char* input : {"out/scene_0.png", "out/../out/scene_3.PNG", "out/scene_10.jpg"}) {
+        job.input = input;
+        EXPECT_NE(kzv::cli::file_collision(job, {}).find("overwrite the input"), std::string::npos) << input;
+    }
+    for (const char* input : {"scene_0.png", "out/scene_01.png", "out/scene_.png", "out/scene_0.bmp",
+                              "out/other_0.png", "out/scene0.png"}) {
+        job.input = input;
+        EXPECT_EQ(kzv::cli::file_collision(job, {}), "") << input;
+    }
+    job = {"out/scene_0.png", "out/scene.glb"};  // a .glb embeds its images
+    EXPECT_EQ(kzv::cli::file_collision(job, {}), "");
 }
 
 TEST(Options, JobsThatWouldOverwriteOneAnother) {
@@ -123,6 +136,11 @@ TEST(Options, JobsThatWouldOverwriteOneAnother) {
               std::string::npos);
     EXPECT_NE(kzv::cli::jobs_collision(Jobs{{"a/x.KZV", "a/x.gltf"}, {"a/y.KZV", "a/x.bin"}}), "")
         << "a .gltf writes its .bin too";
+    EXPECT_NE(kzv::cli::jobs_collision(Jobs{{"a/x.KZV", "a/x.gltf"}, {"a/x_2.png", "b/x_2.glb"}})
+                  .find("the output of a/x.KZV would overwrite the input a/x_2.png"),
+              std::string::npos)
+        << "and its images";
+    EXPECT_EQ(kzv::cli::jobs_collision(Jobs{{"a/x.KZV", "a/x.glb"}, {"a/x_2.png", "b/x_2.glb"}}), "");
 }
 
 // A folder of scene files among other entries, for the command-line tests.
