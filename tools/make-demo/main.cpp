@@ -8,6 +8,7 @@
 #include <functional>
 #include <iostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "scenewriter/sample_scenes.h"
@@ -71,8 +72,17 @@ Rgb checker(int x, int y) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 2) {
-        std::cerr << "usage: make-demo [OUTPUT_DIR]\n";
+    constexpr const char* usage =
+        "usage: make-demo [OUTPUT_DIR]\n"
+        "writes demo.KZV and its Bitmaps/ into OUTPUT_DIR (default: examples)\n";
+    const std::string_view arg = argc == 2 ? argv[1] : "";
+    if (arg == "-h" || arg == "--help") {
+        std::cout << usage;
+        return 0;
+    }
+    // An option in place of the folder is a mistake, not a folder to create.
+    if (argc > 2 || arg.starts_with('-')) {
+        std::cerr << usage;
         return 2;
     }
     try {
