@@ -90,7 +90,10 @@ ImageResult prepare_image(std::span<const std::uint8_t> file_bytes, const ImageL
             return failure(recognised.name.empty() ? "unsupported image format"
                                                    : "unsupported image format " + recognised.name);
 
-        // Dimensions first, so that a header claiming a huge image is refused before decoding.
+        // The checks read the headers themselves, so that the decoder sees only images whose size
+        // is in range and whose data is complete and safe for it.
+        if (std::string problem = check_image_data(recognised.format, file_bytes, limits); !problem.empty())
+            return failure(std::move(problem));
         int width = 0, height = 0, channels = 0;
         if (!stbi_info_from_memory(file_bytes.data(), static_cast<int>(file_bytes.size()), &width, &height,
                                    &channels))
@@ -98,11 +101,8 @@ ImageResult prepare_image(std::span<const std::uint8_t> file_bytes, const ImageL
         const std::uint64_t pixels = std::uint64_t(width) * std::uint64_t(height);
         if (width <= 0 || height <= 0 || pixels > limits.max_pixels)
             return failure("image dimensions out of range");
-        DecoderMemory memory(2 * file_bytes.size() + 32 * pixels);
+        const DecoderMemory memory(2 * file_bytes.size() + 32 * pixels);
         if (!memory.held()) return failure("not enough memory within the memory limit");
-        if (std::string problem = check_image_data(recognised.format, file_bytes, width, height, limits);
-            !problem.empty())
-            return failure(std::move(problem));
         return decode(file_bytes, recognised.format, width, height);
     } catch (const std::bad_alloc&) {
         return failure("not enough memory within the memory limit");

@@ -51,11 +51,22 @@ bool is_tga_header(Bytes b) {
     return one_of(bits, {8, 15, 16, 24, 32}) && le16(b, 12) > 0 && le16(b, 14) > 0;
 }
 
+std::string too_many_pixels(std::uint64_t width, std::uint64_t height, const ImageLimits& limits) {
+    return width == 0 || height == 0 || width * height > limits.max_pixels ? "image dimensions out of range"
+                                                                           : "";
+}
+
 // BMP: the pixel rows (uncompressed, or with bit fields) must all be in the file.
-std::string check_bmp(Bytes b, std::uint64_t width, std::uint64_t height) {
+std::string check_bmp(Bytes b, const ImageLimits& limits) {
     const std::uint32_t header = le32(b, 14);
-    const std::uint32_t bits = header == 12 ? le16(b, 24) : le16(b, 28);
-    const std::uint32_t compression = header == 12 ? 0 : le32(b, 30);
+    const bool os2 = header == 12;
+    const std::uint64_t width = os2 ? le16(b, 18) : le32(b, 18);
+    const auto signed_height = static_cast<std::int32_t>(os2 ? le16(b, 20) : le32(b, 22));
+    const std::uint64_t height = signed_height < 0 ? 0 - std::int64_t{signed_height} : signed_height;
+    if (width > INT_MAX) return "image dimensions out of range";
+    if (std::string problem = too_many_pixels(width, height, limits); !problem.empty()) return problem;
+    const std::uint32_t bits = os2 ? le16(b, 24) : le16(b, 28);
+    const std::uint32_t compression = os2 ? 0 : le32(b, 30);
     if (compression != 0 && compression != 3) return "compressed BMP";
     const std::uint64_t row = (width * bits + 31) / 32 * 4;
     const std::uint64_t start = std::max<std::uint64_t>(le32(b, 10), 14 + std::uint64_t{header});
@@ -64,7 +75,10 @@ std::string check_bmp(Bytes b, std::uint64_t width, std::uint64_t height) {
 }
 
 // TGA: the pixels (or run-length packets covering them all) must be in the file.
-std::string check_tga(Bytes b, std::uint64_t pixels) {
+std::string check_tga(Bytes b, const ImageLimits& limits) {
+    const std::uint64_t pixels = std::uint64_t{le16(b, 12)} * le16(b, 14);
+    if (std::string problem = too_many_pixels(le16(b, 12), le16(b, 14), limits); !problem.empty())
+        return problem;
     const std::uint64_t pixel_bytes = (b[16] + 7u) / 8;
     const std::uint64_t map_bytes = b[1] ? le16(b, 5) * ((b[7] + 7u) / 8) : 0;
     std::uint64_t at = 18 + std::uint64_t{b[0]} + map_bytes;
@@ -80,21 +94,46 @@ std::string check_tga(Bytes b, std::uint64_t pixels) {
     return {};
 }
 
-// JPEG: the markers up to the end of the image must all be there, with a bounded number of scans
-// (the decoder goes over the whole image once per scan).
-std::string check_jpeg(Bytes b, std::uint64_t pixels, const ImageLimits& limits) {
+// The Huffman tables of a DHT segment: at most 256 codes each, which the decoder's tables hold
+// (it would write past them otherwise).
+bool huffman_tables_fit(Bytes segment) {
+    std::size_t at = 0;
+    while (at < segment.size()) {
+        if (at + 17 > segment.size()) return false;
+        std::size_t codes = 0;
+        for (std::size_t i = 1; i <= 16; ++i) codes += segment[at + i];
+        if (codes > 256) return false;
+        at += 17 + codes;
+    }
+    return at == segment.size();
+}
+
+bool is_frame_marker(std::uint8_t marker) {
+    return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+}
+
+// JPEG: every segment the decoder would read checked (it also skips bytes between segments to the
+// next 0xFF, and so does this walk), the markers up to the end of the image all there, and a
+// bounded number of scans (the decoder goes over the whole image once per scan).
+std::string check_jpeg(Bytes b, const ImageLimits& limits) {
     std::size_t at = 2;
-    std::uint64_t scans = 0;
+    std::uint64_t scans = 0, pixels = 0;
     while (true) {
-        const std::size_t marker_start = at;
+        while (at < b.size() && b[at] != 0xFF) ++at;
         while (at < b.size() && b[at] == 0xFF) ++at;  // a marker, after any fill bytes
-        if (at >= b.size() || at == marker_start) return "truncated or damaged JPEG";
+        if (at >= b.size()) return "truncated image";
         const std::uint8_t marker = b[at++];
-        if (marker == 0xD9) return {};  // end of image
+        if (marker == 0xD9) return scans > 0 ? "" : "truncated image";  // end of image
         if ((marker >= 0xD0 && marker <= 0xD7) || marker == 0x01) continue;
         const std::size_t length = be16(b, at);
         if (length < 2 || at + length > b.size()) return "truncated image";
+        const Bytes segment = b.subspan(at + 2, length - 2);
         at += length;
+        if (marker == 0xC4 && !huffman_tables_fit(segment)) return "damaged JPEG (Huffman table)";
+        if (is_frame_marker(marker)) {
+            pixels = std::uint64_t{be16(segment, 1)} * be16(segment, 3);
+            if (pixels == 0 || pixels > limits.max_pixels) return "image dimensions out of range";
+        }
         if (marker != 0xDA) continue;
         if (++scans * pixels > limits.max_scan_pixels) return "too many scans for its size";
         // Entropy-coded data up to the next marker other than a restart (0xFF 0x00 is a 0xFF byte).
@@ -127,7 +166,7 @@ std::uint64_t png_raw_size(std::uint64_t width, std::uint64_t height, std::uint3
 
 // PNG: the compressed image data must expand to exactly the image's scanlines, no more (a
 // decompression bomb) and no less (truncated). Inflated once into a buffer of that size.
-std::string check_png(Bytes b) {
+std::string check_png(Bytes b, const ImageLimits& limits) {
     std::vector<std::uint8_t> compressed;
     std::uint64_t raw = 0;
     for (std::size_t at = 8; at + 8 <= b.size();) {
@@ -139,6 +178,8 @@ std::string check_png(Bytes b) {
             static constexpr std::uint32_t kChannels[] = {1, 0, 3, 1, 2, 0, 4};
             const std::uint32_t colour = data[9];
             const std::uint32_t channels = colour < 7 ? kChannels[colour] : 0;
+            if (std::string problem = too_many_pixels(be32(data, 0), be32(data, 4), limits); !problem.empty())
+                return problem;
             raw = png_raw_size(be32(data, 0), be32(data, 4), channels * data[8], data[12] == 1);
         } else if (type == 0x49444154) {  // IDAT
             compressed.insert(compressed.end(), data.begin(), data.end());
@@ -174,18 +215,16 @@ RecognisedFormat recognise_format(Bytes bytes) {
     return {};
 }
 
-std::string check_image_data(ImageFormat format, Bytes bytes, int width, int height,
-                             const ImageLimits& limits) {
-    const auto w = static_cast<std::uint64_t>(width), h = static_cast<std::uint64_t>(height);
+std::string check_image_data(ImageFormat format, Bytes bytes, const ImageLimits& limits) {
     switch (format) {
         case ImageFormat::png:
-            return check_png(bytes);
+            return check_png(bytes, limits);
         case ImageFormat::jpeg:
-            return check_jpeg(bytes, w * h, limits);
+            return check_jpeg(bytes, limits);
         case ImageFormat::bmp:
-            return check_bmp(bytes, w, h);
+            return check_bmp(bytes, limits);
         case ImageFormat::tga:
-            return check_tga(bytes, w * h);
+            return check_tga(bytes, limits);
         case ImageFormat::unsupported:
             break;
     }

@@ -19,10 +19,10 @@ struct RecognisedFormat {
 
 RecognisedFormat recognise_format(std::span<const std::uint8_t> bytes);
 
-// Why the image (of a supported format, width x height pixels as its header says) cannot be
-// decoded safely: truncated, compressed data that expands past the image, too much decoding
-// work. Empty when it can.
-std::string check_image_data(ImageFormat format, std::span<const std::uint8_t> bytes, int width, int height,
+// Why the image (of a supported format) cannot be decoded safely: too many pixels, truncated,
+// compressed data that expands past the image, tables the decoder cannot hold, too much decoding
+// work. Empty when it can. Reads the headers itself: nothing of the decoder runs before it.
+std::string check_image_data(ImageFormat format, std::span<const std::uint8_t> bytes,
                              const ImageLimits& limits);
 
 }  // namespace kzv::host
