@@ -278,6 +278,23 @@ Bytes truncated_tga(std::uint8_t type) {
     return tga;
 }
 
+// A JPEG whose Huffman table lists 320 codes (the decoder's table holds 256).
+Bytes jpeg_with_oversized_huffman_table() {
+    Bytes jpeg{0xFF, 0xD8, 0xFF, 0xC4, 339 >> 8, 339 & 0xFF, 0x00};
+    jpeg.insert(jpeg.end(), 16, 20);
+    jpeg.insert(jpeg.end(), 320, 1);
+    jpeg.insert(jpeg.end(), {0xFF, 0xD9});
+    return jpeg;
+}
+
+// A progressive 1024x1024 JPEG of 1100 empty scans: the decoder would go over the image each time.
+Bytes jpeg_with_many_scans() {
+    Bytes jpeg{0xFF, 0xD8, 0xFF, 0xC2, 0, 11, 8, 4, 0, 4, 0, 1, 1, 0x11, 0};
+    for (int i = 0; i < 1100; ++i) jpeg.insert(jpeg.end(), {0xFF, 0xDA, 0, 8, 1, 1, 0, 0, 0, 0});
+    jpeg.insert(jpeg.end(), {0xFF, 0xD9});
+    return jpeg;
+}
+
 Bytes file_bytes(const fs::path& file) {
     const std::string text = file_text(file);
     return Bytes(text.begin(), text.end());
@@ -306,6 +323,8 @@ TEST(ImageFile, RefusesOtherFormatsTruncatedImagesAndBombs) {
         {"PNG bomb", png_expanding_to(100000), "expanding past the image"},
         {"PNG cut", Bytes(png.begin(), png.begin() + static_cast<long>(png.size() / 2)), "damaged"},
         {"JPEG cut", Bytes(jpeg.begin(), jpeg.begin() + static_cast<long>(jpeg.size() * 2 / 3)), "truncated"},
+        {"JPEG Huffman table", jpeg_with_oversized_huffman_table(), "Huffman table"},
+        {"JPEG scans", jpeg_with_many_scans(), "too many scans"},
     };
     for (const Case& c : cases) {
         const auto started = std::chrono::steady_clock::now();
