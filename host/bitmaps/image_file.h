@@ -1,5 +1,8 @@
-// Reads texture images for embedding in glTF: PNG and JPEG keep their bytes, every other format
-// that the image decoder reads (BMP, TGA, GIF, ...) is decoded and re-encoded as PNG.
+// Reads texture images for embedding in glTF. Only the formats such an editor's textures came in
+// are read: PNG and JPEG keep their bytes, BMP and TGA are re-encoded as PNG; any other format is
+// "unsupported". Every image is checked before it is decoded (its size, that its data is all
+// there, that compressed data does not expand past the image) and then decoded in full, so that
+// what is embedded is a readable image, and neither memory nor work can run away.
 #pragma once
 
 #include <cstdint>
@@ -11,10 +14,12 @@
 
 namespace kzv::host {
 
-// Bounds that keep a hostile image file from exhausting memory.
+// Bounds that keep a hostile image file from exhausting memory or time.
 struct ImageLimits {
     std::uintmax_t max_file_bytes = std::uintmax_t{256} << 20;
     std::uint64_t max_pixels = std::uint64_t{64} << 20;
+    // A progressive JPEG is decoded once per scan: scans times pixels at most this.
+    std::uint64_t max_scan_pixels = std::uint64_t{1} << 30;
 };
 
 struct EmbeddableImage {
@@ -30,7 +35,11 @@ struct ImageResult {
     std::string error;  // why there is no image
 };
 
+// The decoder's memory is counted in the process's memory budget while it decodes; an image that
+// does not fit is refused ("not enough memory").
 ImageResult prepare_image(std::span<const std::uint8_t> file_bytes, const ImageLimits& limits = {});
+// Reads the open regular file `fd` (from its start) and prepares it.
+ImageResult load_image_descriptor(int fd, const ImageLimits& limits = {});
 ImageResult load_image_file(const std::filesystem::path& file, const ImageLimits& limits = {});
 
 }  // namespace kzv::host

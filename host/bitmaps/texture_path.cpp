@@ -1,12 +1,33 @@
 #include "host/bitmaps/texture_path.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/openat2.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <optional>
-#include <system_error>
 #include <vector>
 
 namespace kzv::host {
 namespace fs = std::filesystem;
+
+FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = other.fd_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+FileDescriptor::~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+}
 
 namespace {
 
@@ -34,12 +55,12 @@ std::string folder_text(const fs::path& folder) {
     return text;
 }
 
-// Removes "." and resolves ".." against the components before it. Answers nothing when a ".."
-// climbs above the first component, i.e. out of the base folder.
+// Removes empty components and "." and resolves ".." against the components before it. Answers
+// nothing when a ".." climbs above the first component, i.e. out of the base folder.
 std::optional<std::vector<std::string>> normalise(const std::vector<std::string>& parts) {
     std::vector<std::string> out;
     for (const std::string& part : parts) {
-        if (part == ".") continue;
+        if (part.empty() || part == ".") continue;
         if (part == "..") {
             if (out.empty()) return std::nullopt;
             out.pop_back();
@@ -50,73 +71,132 @@ std::optional<std::vector<std::string>> normalise(const std::vector<std::string>
     return out;
 }
 
-// The entry of `dir` whose name equals `name` up to letter case; the smallest such name when
-// several differ only in case, so that the choice does not depend on the listing order.
-std::optional<fs::path> find_entry_ignoring_case(const fs::path& dir, const std::string& name) {
-    const std::string wanted = fold_case(name);
-    std::optional<std::string> best;
-    std::error_code ec;
-    fs::directory_iterator it(dir, ec);
-    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        std::string entry = it->path().filename().string();
-        if (fold_case(entry) == wanted && (!best || entry < *best)) best = std::move(entry);
-    }
-    if (!best) return std::nullopt;
-    return dir / *best;
-}
-
-std::optional<fs::path> resolve_components(fs::path current, const std::vector<std::string>& parts) {
-    for (const std::string& part : parts) {
-        std::error_code ec;
-        fs::path exact = current / part;
-        if (fs::symlink_status(exact, ec).type() != fs::file_type::not_found && !ec) {
-            current = std::move(exact);
-            continue;
-        }
-        auto match = find_entry_ignoring_case(current, part);
-        if (!match) return std::nullopt;
-        current = std::move(*match);
-    }
-    return current;
-}
-
-bool is_inside(const fs::path& file, const fs::path& folder) {
-    std::error_code ec;
-    const fs::path real_file = fs::canonical(file, ec);
-    if (ec) return false;
-    const fs::path real_folder = fs::canonical(folder, ec);
-    if (ec) return false;
-    const fs::path relative = real_file.lexically_relative(real_folder);
-    return !relative.empty() && *relative.begin() != "..";
-}
-
 TextureLookup missing(std::string reason) {
-    return {TextureVerdict::missing, {}, std::move(reason)};
+    return {TextureVerdict::missing, {}, {}, {}, 0, std::move(reason)};
 }
 TextureLookup refused(std::string reason) {
-    return {TextureVerdict::refused, {}, std::move(reason)};
+    return {TextureVerdict::refused, {}, {}, {}, 0, std::move(reason)};
 }
 
-TextureLookup check_file(const std::optional<fs::path>& file) {
-    if (!file) return missing("no such file");
-    std::error_code ec;
-    if (!fs::is_regular_file(*file, ec)) return missing("not a regular file");
-    return {TextureVerdict::found, *file, {}};
+// Where a walk starts, and whether it must stay beneath that folder.
+struct Walk {
+    int root = -1;
+    fs::path root_path;
+    bool beneath = false;
+};
+
+// Opens `name` in `dir` (`relative`: the same file from the walk's root). A confined walk lets the
+// kernel keep the whole path beneath the root (openat2 with RESOLVE_BENEATH, links followed only
+// while they stay inside); without openat2 it follows no link at all.
+int open_next(const Walk& walk, int dir, const std::string& relative, const std::string& name, int flags) {
+    flags |= O_CLOEXEC;
+    if (walk.beneath) {
+        open_how how{};
+        how.flags = static_cast<std::uint64_t>(flags);
+        how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+        const long fd = ::syscall(SYS_openat2, walk.root, relative.c_str(), &how, sizeof how);
+        if (fd >= 0 || (errno != ENOSYS && errno != EPERM)) return static_cast<int>(fd);
+        return ::openat(dir, name.c_str(), flags | O_NOFOLLOW);
+    }
+    return ::openat(dir, name.c_str(), flags);
+}
+
+// The entry of the folder `dir` whose name equals `name` up to letter case; the smallest such name
+// when several differ only in case, so that the choice does not depend on the listing order.
+std::optional<std::string> find_entry_ignoring_case(int dir, const std::string& name) {
+    const int listing = ::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listing < 0) return std::nullopt;
+    DIR* stream = ::fdopendir(listing);
+    if (!stream) {
+        ::close(listing);
+        return std::nullopt;
+    }
+    const std::string wanted = fold_case(name);
+    std::optional<std::string> best;
+    while (const dirent* entry = ::readdir(stream)) {
+        const std::string_view entry_name = entry->d_name;
+        if (entry_name == "." || entry_name == "..") continue;
+        if (fold_case(entry_name) == wanted && (!best || entry_name < *best)) best = std::string(entry_name);
+    }
+    ::closedir(stream);
+    return best;
+}
+
+TextureLookup failed_open(int error) {
+    switch (error) {
+        case ENOENT:
+        case ENOTDIR:
+            return missing("no such file");
+        case EXDEV:
+            return refused("a link leads outside the scene folder");
+        case ELOOP:
+            return refused("a link (links are not followed on this system)");
+        default:
+            return missing(std::string("cannot open: ") + std::strerror(error));
+    }
+}
+
+// The regular file just opened: its identity and size, blocking reads again.
+TextureLookup found(FileDescriptor file, fs::path path) {
+    struct stat status {};
+    if (::fstat(file.get(), &status) != 0) return failed_open(errno);
+    if (!S_ISREG(status.st_mode)) return missing("not a regular file");
+    const int flags = ::fcntl(file.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) return failed_open(errno);
+    TextureLookup lookup;
+    lookup.verdict = TextureVerdict::found;
+    lookup.file = std::move(path);
+    lookup.descriptor = std::move(file);
+    lookup.identity = {status.st_dev, status.st_ino};
+    lookup.size = static_cast<std::uint64_t>(status.st_size);
+    return lookup;
+}
+
+// Opens the components one by one from the walk's root: folders as paths, the last as a file for
+// reading, without blocking on a special file.
+TextureLookup walk_components(const Walk& walk, const std::vector<std::string>& parts) {
+    if (parts.empty()) return missing("names a folder");
+    std::string relative;
+    FileDescriptor current;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const bool last = i + 1 == parts.size();
+        const int flags = last ? O_RDONLY | O_NONBLOCK | O_NOCTTY : O_PATH | O_DIRECTORY;
+        const int dir = current ? current.get() : walk.root;
+        std::string name = parts[i];
+        const auto joined = [&] { return relative.empty() ? name : relative + "/" + name; };
+        FileDescriptor next(open_next(walk, dir, joined(), name, flags));
+        if (!next && errno == ENOENT) {
+            std::optional<std::string> match = find_entry_ignoring_case(dir, name);
+            if (!match) return missing("no such file");
+            name = std::move(*match);
+            next = FileDescriptor(open_next(walk, dir, joined(), name, flags));
+        }
+        if (!next) return failed_open(errno);
+        relative = joined();
+        if (last) return found(std::move(next), walk.root_path / relative);
+        current = std::move(next);
+    }
+    return missing("no such file");
+}
+
+TextureLookup walk_from(const fs::path& root, bool beneath, const std::vector<std::string>& parts) {
+    Walk walk{-1, root, beneath};
+    const FileDescriptor root_descriptor(::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!root_descriptor) return failed_open(errno);
+    walk.root = root_descriptor.get();
+    return walk_components(walk, parts);
 }
 
 // A path that the policy allows to leave the scene folder: resolved from the root, or from the
 // working folder when relative.
 TextureLookup resolve_unconfined(const std::string& text) {
     if (text.empty()) return missing("empty path");
-    std::vector<std::string> parts = split_components(text);
-    const bool absolute = text.front() == '/';
+    const std::vector<std::string> parts = split_components(text);
     if (std::any_of(parts.begin(), parts.end(), is_drive))
         return missing("a drive-letter path does not exist on this system");
-    std::erase_if(parts, [](const std::string& part) { return part.empty(); });
-    const fs::path start = absolute ? fs::path("/") : fs::path(".");
-    auto normalised = normalise(parts);
+    const auto normalised = normalise(parts);
     if (!normalised) return missing("no such file");
-    return check_file(resolve_components(start, *normalised));
+    return walk_from(text.front() == '/' ? fs::path("/") : fs::path("."), false, *normalised);
 }
 
 }  // namespace
@@ -138,46 +218,46 @@ std::string fold_case(std::string_view name) {
 }
 
 TextureLookup resolve_texture_path(std::string_view requested, const TexturePolicy& policy) {
-    std::string text(requested);
-    std::replace(text.begin(), text.end(), '\\', '/');
-    if (text.empty()) return missing("empty path");
-    // The system would cut the path at a NUL and open another file than the one checked here.
-    if (text.find('\0') != std::string::npos) return missing("NUL character in path");
-    if (policy.scene_folder.empty()) {
-        if (policy.allow_outside) return resolve_unconfined(text);
-        return refused("no scene folder to keep textures in");
-    }
+    try {
+        std::string text(requested);
+        std::replace(text.begin(), text.end(), '\\', '/');
+        if (text.empty()) return missing("empty path");
+        // The system would cut the path at a NUL and open another file than the one checked here.
+        if (text.find('\0') != std::string::npos) return missing("NUL character in path");
+        if (policy.scene_folder.empty()) {
+            if (policy.allow_outside) return resolve_unconfined(text);
+            return refused("no scene folder to keep textures in");
+        }
 
-    const std::string folder = folder_text(policy.scene_folder);
-    const std::string prefix = folder == "/" ? folder : folder + "/";
-    if (text.compare(0, prefix.size(), prefix) != 0) {
-        if (policy.allow_outside) return resolve_unconfined(text);
-        return refused("outside the scene folder");
-    }
+        const std::string folder = folder_text(policy.scene_folder);
+        const std::string prefix = folder == "/" ? folder : folder + "/";
+        if (text.compare(0, prefix.size(), prefix) != 0) {
+            if (policy.allow_outside) return resolve_unconfined(text);
+            return refused("outside the scene folder");
+        }
 
-    const std::vector<std::string> parts = split_components(text.substr(prefix.size()));
-    // An empty component is a texture name that began with a separator; a drive letter is an
-    // absolute Windows name. Both name files outside the scene folder.
-    const auto absolute = std::find_if(parts.begin(), parts.end(),
-                                       [](const std::string& p) { return p.empty() || is_drive(p); });
-    if (absolute != parts.end() && absolute + 1 != parts.end()) {
-        if (!policy.allow_outside) return refused("absolute texture name");
-        std::string rest;
-        for (auto it = absolute + 1; it != parts.end(); ++it) rest += "/" + *it;
-        return resolve_unconfined(absolute->empty() ? rest : *absolute + rest);
-    }
-    if (parts.back().empty()) return missing("names a folder");
+        // The plug-in's "Bitmaps" folder, then the texture name: a name that begins with a
+        // separator, or holds a drive letter, is an absolute Windows name, outside the scene folder.
+        const std::vector<std::string> parts = split_components(text.substr(prefix.size()));
+        auto absolute = std::find_if(parts.begin(), parts.end(), is_drive);
+        if (parts.size() > 2 && parts[1].empty()) absolute = parts.begin() + 1;
+        if (absolute != parts.end() && absolute + 1 != parts.end()) {
+            if (!policy.allow_outside) return refused("absolute texture name");
+            std::string rest;
+            for (auto it = absolute + 1; it != parts.end(); ++it) rest += "/" + *it;
+            return resolve_unconfined(absolute->empty() ? rest : *absolute + rest);
+        }
+        if (parts.back().empty()) return missing("names a folder");
 
-    auto normalised = normalise(parts);
-    if (!normalised) {
-        if (!policy.allow_outside) return refused("\"..\" leaves the scene folder");
-        return resolve_unconfined(text);
+        const auto normalised = normalise(parts);
+        if (!normalised) {
+            if (!policy.allow_outside) return refused("\"..\" leaves the scene folder");
+            return resolve_unconfined(text);
+        }
+        return walk_from(folder, !policy.allow_outside, *normalised);
+    } catch (const std::bad_alloc&) {
+        return missing("out of memory");
     }
-    TextureLookup lookup = check_file(resolve_components(fs::path(folder), *normalised));
-    if (lookup.verdict == TextureVerdict::found && !policy.allow_outside &&
-        !is_inside(lookup.file, policy.scene_folder))
-        return refused("a link leads outside the scene folder");
-    return lookup;
 }
 
 }  // namespace kzv::host

@@ -24,7 +24,7 @@ host::HostObserver terminal_observer(FileTerminal& terminal) {
     };
     observer.on_warning = [&terminal](const std::string& text) { terminal.info("warning: " + text); };
     observer.on_error = [&terminal](const host::ErrorReport& report) {
-        terminal.error(host::format_error_report(report.number, report.description, report.source));
+        terminal.error_report(report.number, report.description, report.source);
     };
     observer.on_progress = [&terminal](const host::ProgressState& state) { terminal.plugin_progress(state); };
     return observer;
@@ -39,10 +39,33 @@ void show_message_box(FileTerminal& terminal, const MessageBoxShown& box) {
     }
 }
 
+// A call-log line with its C1 controls (U+0080..U+009F) and DEL written as \u escapes, which JSON
+// allows for any character: some terminals obey them when the log is shown. They can only be
+// inside the line's strings, so the line means the same.
+std::string escape_c1(std::string_view line) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(line.size());
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(line[i]);
+        const auto next = i + 1 < line.size() ? static_cast<unsigned char>(line[i + 1]) : 0;
+        if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            out.append("\\u00").append(1, kHex[next >> 4]).append(1, kHex[next & 0xF]);
+            ++i;
+        } else if (byte == 0x7F) {
+            out.append("\\u007f");
+        } else {
+            out += static_cast<char>(byte);
+        }
+    }
+    return out;
+}
+
 SessionSettings session_settings(const ImportJob& job, const CliOptions& options, FileTerminal& terminal,
                                  std::ofstream* log) {
     SessionSettings settings;
-    if (log && log->is_open()) settings.log_sink = [log](std::string_view line) { *log << line << '\n'; };
+    if (log && log->is_open())
+        settings.log_sink = [log](std::string_view line) { *log << escape_c1(line) << '\n'; };
     // The dialog answers a full path, as a platform's open-file dialog does.
     settings.scene_file = fs::absolute(job.input).lexically_normal();
     settings.lcid = options.lcid;
@@ -52,14 +75,22 @@ SessionSettings session_settings(const ImportJob& job, const CliOptions& options
     return settings;
 }
 
-// Closes the host log; false (with an error line) if not every line reached the file.
-bool close_log(std::ofstream* log, FileTerminal& terminal) {
+// Closes the host log; false if not every line reached the file.
+bool close_log(std::ofstream* log) {
     if (!log || !log->is_open()) return true;
     log->close();
-    if (!log->fail()) return true;
-    terminal.error("kzv-import: the host log could not be written completely");
-    return false;
+    return !log->fail();
 }
+
+// A completed import whose host log or summary could not be written is a failed run: its output is
+// not written, so that an existing one stays as it was.
+int refuse_output(FileTerminal& terminal, ImportRecord& record, const std::string& why) {
+    terminal.error("kzv-import: " + why + "; nothing written");
+    record.error_description = why + "; nothing written";
+    return kExitFailed;
+}
+
+constexpr char kLogFailed[] = "the host log could not be written completely";
 
 // Writes the imported scene; the output appears only when it was written completely.
 bool write_output(const host::Scene& scene, const ImportJob& job, const CliOptions& options,
@@ -110,8 +141,8 @@ void check_winding(host::SceneHost& host, const CliOptions& options, FileTermina
     record.warnings.push_back(warning);
 }
 
-// After the session: the verdict, and on completion the output and the summary.
-int finish(const SessionResult& result, const ImportJob& job, const CliOptions& options,
+// After the session: the verdict, and on completion the summary and the output.
+int finish(const SessionResult& result, const ImportJob& job, const CliOptions& options, bool log_written,
            FileTerminal& terminal, ImportRecord& record) {
     if (result.outcome == SessionOutcome::not_started) {
         terminal.error("kzv-import: the plug-in could not be started: " + result.failure);
@@ -121,13 +152,16 @@ int finish(const SessionResult& result, const ImportJob& job, const CliOptions& 
     note_scene(*result.host, record);
     if (!result.failure.empty()) terminal.error("kzv-import: " + result.failure);
     if (result.outcome != SessionOutcome::completed) {
+        if (!log_written) terminal.error(std::string("kzv-import: ") + kLogFailed);
         terminal.error("kzv-import: import failed; nothing written");
         note_failure(result, record);
         return kExitFailed;
     }
+    if (!log_written) return refuse_output(terminal, record, kLogFailed);
     check_winding(*result.host, options, terminal, record);
+    if (options.summary && !terminal.print(host::describe_scene(result.host->scene())))
+        return refuse_output(terminal, record, "the summary could not be written completely");
     if (!write_output(result.host->scene(), job, options, terminal, record)) return kExitFailed;
-    if (options.summary) terminal.print(host::describe_scene(result.host->scene()));
     return kExitCompleted;
 }
 
@@ -142,12 +176,7 @@ int import_file(const PluginLibrary& library, const ImportJob& job, const CliOpt
     // The session has released the plug-in object, and with it the records it read, when it returns.
     const SessionResult result = run_import_session(library, session_settings(job, options, terminal, log));
     terminal.plugin_progress({});  // the plug-in hides its progress display; make sure the bar is gone
-    const bool log_written = close_log(log, terminal);
-    int status = finish(result, job, options, terminal, noted);
-    if (status == kExitCompleted && !log_written) {
-        noted.error_description = "the host log could not be written completely";
-        status = kExitFailed;
-    }
+    const int status = finish(result, job, options, close_log(log), terminal, noted);
     noted.imported = status == kExitCompleted;
     if (noted.imported) noted.output = job.output.string();
     noted.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();

@@ -1,9 +1,12 @@
 // kzv-import [options] FILE.KZV|FOLDER...: imports scene files through the import plug-in, loaded
 // from its library, and writes each scene as glTF 2.0, several files at once with -j. See README.md
 // for the options and exit statuses.
+#include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -21,6 +24,7 @@
 #include "host/cli/shared_terminal.h"
 #include "host/memory/memory_budget.h"
 #include "host/output/output_files.h"
+#include "host/terminal/terminal_output.h"
 
 namespace {
 
@@ -153,9 +157,23 @@ int run(const CliOptions& options) {
     return status;
 }
 
+// Descriptors 0, 1 and 2 open (on /dev/null where one is closed) before anything else is opened,
+// so that no output file or log gets a number that messages are written to.
+void open_standard_descriptors() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        const int opened = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (opened >= 0 && opened != fd) ::close(opened);  // cannot happen: the lowest free number
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    open_standard_descriptors();
+    // Messages are not the job: a closed pipe on stderr or stdout makes writes to it fail (and the
+    // stream stop) instead of ending the program before its outputs are written.
+    ::signal(SIGPIPE, SIG_IGN);
     const kzv::cli::ParsedCommandLine parsed = kzv::cli::parse_command_line(argc, argv, std::cout, std::cerr);
     switch (parsed.status) {
         case kzv::cli::ParseStatus::exit_ok:
@@ -168,7 +186,7 @@ int main(int argc, char** argv) {
     try {
         return run(parsed.options);
     } catch (const std::exception& e) {
-        std::cerr << "kzv-import: " << e.what() << '\n';
+        std::cerr << "kzv-import: " << kzv::host::printable(e.what()) << '\n';
         return kzv::cli::kExitFailed;
     }
 }

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include "host/memory/memory_budget.h"
+#include "host/terminal/terminal_output.h"
 
 #include <algorithm>
 #include <cctype>
@@ -93,7 +94,7 @@ bool written_by(const fs::path& output, const fs::path& file) {
 }
 
 ParsedCommandLine usage_error(std::ostream& err, const std::string& message) {
-    err << "kzv-import: " << message << "\nRun with --help for more information.\n";
+    err << "kzv-import: " << host::printable(message) << "\nRun with --help for more information.\n";
     return {};
 }
 
@@ -312,9 +313,12 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv, std::ost
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        // CLI11 writes help and version to out, errors with a hint to err.
-        if (app.exit(e, out, err) == 0) return {ParseStatus::exit_ok, {}};
-        return {};
+        // CLI11 writes help and version to out; its errors name arguments, escaped here.
+        if (e.get_exit_code() == 0) {
+            app.exit(e, out, err);
+            return {ParseStatus::exit_ok, {}};
+        }
+        return usage_error(err, e.what());
     }
 
     const std::optional<std::int32_t> parsed_lcid = parse_lcid(lcid);

@@ -1,5 +1,7 @@
 #include "host/cli/shared_terminal.h"
 
+#include <vector>
+
 namespace kzv::cli {
 
 std::string prefix_lines(std::string_view prefix, std::string_view text) {
@@ -19,16 +21,24 @@ std::string prefix_lines(std::string_view prefix, std::string_view text) {
 SharedTerminal::SharedTerminal(std::ostream& err, bool tty, bool quiet, std::ostream& out)
     : terminal_(err, tty, quiet), out_(out) {}
 
-void SharedTerminal::info(std::string_view prefix, std::string_view text) {
-    const std::string lines = prefix_lines(prefix, text);
+void SharedTerminal::info(std::string_view prefix, std::string_view line) {
+    const std::string text = std::string(prefix).append(line);
     const std::lock_guard lock(mutex_);
-    terminal_.info(lines);
+    terminal_.info(text);
 }
 
-void SharedTerminal::error(std::string_view prefix, std::string_view text) {
-    const std::string lines = prefix_lines(prefix, text);
+void SharedTerminal::error(std::string_view prefix, std::string_view line) {
+    const std::string text = std::string(prefix).append(line);
     const std::lock_guard lock(mutex_);
-    terminal_.error(lines);
+    terminal_.error(text);
+}
+
+void SharedTerminal::error_lines(std::string_view prefix, std::span<const std::string> lines) {
+    std::vector<std::string> prefixed;
+    prefixed.reserve(lines.size());
+    for (const std::string& line : lines) prefixed.push_back(std::string(prefix).append(line));
+    const std::lock_guard lock(mutex_);
+    terminal_.error_lines(prefixed);
 }
 
 void SharedTerminal::progress(const host::ProgressState& state) {
@@ -36,7 +46,7 @@ void SharedTerminal::progress(const host::ProgressState& state) {
     terminal_.progress(state);
 }
 
-void SharedTerminal::print(std::string_view prefix, std::string_view text) {
+bool SharedTerminal::print(std::string_view prefix, std::string_view text) {
     // A summary ends with a newline; the prefix belongs to the lines before it only.
     const bool newline_at_end = !text.empty() && text.back() == '\n';
     if (newline_at_end) text.remove_suffix(1);
@@ -44,6 +54,7 @@ void SharedTerminal::print(std::string_view prefix, std::string_view text) {
     if (newline_at_end) lines += '\n';
     const std::lock_guard lock(mutex_);
     out_ << lines << std::flush;
+    return out_.good();
 }
 
 }  // namespace kzv::cli

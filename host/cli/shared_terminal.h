@@ -5,6 +5,7 @@
 
 #include <mutex>
 #include <ostream>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -23,13 +24,16 @@ class SharedTerminal {
     SharedTerminal(const SharedTerminal&) = delete;
     SharedTerminal& operator=(const SharedTerminal&) = delete;
 
-    // Lines that quiet hides (notices, warnings, completion), and lines always written.
-    void info(std::string_view prefix, std::string_view text);
-    void error(std::string_view prefix, std::string_view text);
+    // A line that quiet hides (notices, warnings, completion), and a line always written; line
+    // breaks and other control characters in them are escaped.
+    void info(std::string_view prefix, std::string_view line);
+    void error(std::string_view prefix, std::string_view line);
+    // Lines always written together, each prefixed.
+    void error_lines(std::string_view prefix, std::span<const std::string> lines);
     void progress(const host::ProgressState& state);
     // Text for stdout (a scene summary), each line prefixed, written and flushed in one piece; control
-    // characters of the text are escaped, newlines kept.
-    void print(std::string_view prefix, std::string_view text);
+    // characters of the text are escaped, newlines kept. False when stdout did not take all of it.
+    bool print(std::string_view prefix, std::string_view text);
 
   private:
     std::mutex mutex_;
@@ -45,12 +49,16 @@ class FileTerminal {
     FileTerminal(SharedTerminal& shared, std::string_view prefix, bool show_plugin_progress)
         : shared_(shared), prefix_(host::printable(prefix)), show_plugin_progress_(show_plugin_progress) {}
 
-    void info(std::string_view text) { shared_.info(prefix_, text); }
-    void error(std::string_view text) { shared_.error(prefix_, text); }
+    void info(std::string_view line) { shared_.info(prefix_, line); }
+    void error(std::string_view line) { shared_.error(prefix_, line); }
+    // The report's first line and its trace, a long trace shortened (error_report_lines).
+    void error_report(std::int32_t number, std::string_view description, std::string_view source) {
+        shared_.error_lines(prefix_, host::error_report_lines(number, description, source));
+    }
     void plugin_progress(const host::ProgressState& state) {
         if (show_plugin_progress_) shared_.progress(state);
     }
-    void print(std::string_view text) { shared_.print(prefix_, text); }
+    bool print(std::string_view text) { return shared_.print(prefix_, text); }
 
   private:
     SharedTerminal& shared_;

@@ -187,12 +187,12 @@ std::uint32_t SceneHost::load_bitmap(const std::string& path) {
         return kNoIndex;
     }
 
-    std::error_code ec;
-    const std::filesystem::path real = std::filesystem::canonical(lookup.file, ec);
-    const std::string key = (ec ? lookup.file : real).string();
+    // One file (device and inode: any spelling, hard links too) is loaded once.
+    const std::string key =
+        std::to_string(lookup.identity.device) + ":" + std::to_string(lookup.identity.inode);
     if (const auto known = bitmap_by_file_.find(key); known != bitmap_by_file_.end()) return known->second;
 
-    ImageResult loaded = load_image_file(lookup.file, options_.image_limits);
+    ImageResult loaded = load_image_descriptor(lookup.descriptor.get(), options_.image_limits);
     std::uint32_t index = kNoIndex;
     if (!loaded.image) {
         warn("Texture unreadable: " + path + " (" + loaded.error + ")");

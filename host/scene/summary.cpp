@@ -1,6 +1,7 @@
 #include "host/scene/summary.h"
 
 #include <sstream>
+#include <string_view>
 #include <utility>
 
 namespace kzv::host {
@@ -10,12 +11,20 @@ namespace {
 // the summary grow with the square of its depth.
 constexpr std::size_t kMaxIndentLevel = 32;
 
+// A name on one line: its line breaks written as \x0A and \x0D, so that a name cannot forge lines
+// of the summary (its other control characters are left to the terminal's escaping).
+std::string one_line(std::string_view name) {
+    std::string out;
+    for (const char c : name) out += c == '\n' ? "\\x0A" : c == '\r' ? "\\x0D" : std::string(1, c);
+    return out;
+}
+
 void write_group_line(std::ostringstream& out, const Scene& scene, std::uint32_t index, std::size_t depth,
                       bool in_world) {
     const Group& group = scene.groups[index];
     out << std::string(2 * (1 + std::min(depth, kMaxIndentLevel)), ' ');
     if (depth > kMaxIndentLevel) out << "[depth " << depth << "] ";
-    out << group.name;
+    out << one_line(group.name);
     if (group.is_mesh()) out << " [mesh, " << group.polygon_count << " polygons]";
     if (!in_world) out << " (not in world)";
     out << '\n';
@@ -41,7 +50,7 @@ void write_objects(std::ostringstream& out, const char* title, const std::vector
     if (objects.empty()) return;
     out << title << ":\n";
     for (const Object& object : objects) {
-        out << "  " << object.name << detail(object);
+        out << "  " << one_line(object.name) << detail(object);
         if (!object.in_world) out << " (not in world)";
         out << '\n';
     }
@@ -119,8 +128,8 @@ std::string describe_scene(const Scene& scene) {
     });
     if (!scene.bitmaps.empty()) out << "bitmaps:\n";
     for (const Bitmap& bitmap : scene.bitmaps)
-        out << "  " << bitmap.name << " (" << bitmap.width << 'x' << bitmap.height << ", " << bitmap.mime_type
-            << (bitmap.reencoded ? ", re-encoded)\n" : ")\n");
+        out << "  " << one_line(bitmap.name) << " (" << bitmap.width << 'x' << bitmap.height << ", "
+            << bitmap.mime_type << (bitmap.reencoded ? ", re-encoded)\n" : ")\n");
     return out.str();
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include "host/scene/scene_host.h"
 
@@ -77,34 +78,78 @@ std::string render_progress(std::int32_t value, std::int32_t maximum, int width)
            std::to_string(maximum);
 }
 
-std::string format_error_report(std::int32_t number, std::string_view description, std::string_view source) {
-    std::string out = "error " + std::to_string(number);
-    if (number < 0) {
-        char hex[16];
-        std::snprintf(hex, sizeof hex, " (0x%08X)", static_cast<unsigned>(number));
-        out += hex;
-    }
-    out += ": ";
-    out += description;
-    while (!source.empty()) {
+namespace {
+
+// The first `count` lines of the trace (CR LF separated), indented.
+void add_trace_lines(std::vector<std::string>& out, std::string_view source, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
         const std::size_t end = source.find("\r\n");
-        out += "\n  ";
-        out += source.substr(0, end);
+        out.push_back("  " + std::string(source.substr(0, end)));
         if (end == std::string_view::npos) break;
         source.remove_prefix(end + 2);
     }
-    return out;
+}
+
+// Where the last `count` lines of the trace begin.
+std::size_t start_of_last_lines(std::string_view source, std::size_t count) {
+    std::size_t start = 0;
+    std::size_t before = source.size();  // the separator found last begins here
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t end = before == 0 ? std::string_view::npos : source.rfind("\r\n", before - 1);
+        if (end == std::string_view::npos) return 0;
+        start = end + 2;
+        before = end;
+    }
+    return start;
+}
+
+std::size_t count_trace_lines(std::string_view source) {
+    if (source.empty()) return 0;
+    std::size_t lines = 1;
+    for (std::size_t at = source.find("\r\n"); at != std::string_view::npos; at = source.find("\r\n", at + 2))
+        ++lines;
+    return lines;
+}
+
+}  // namespace
+
+std::vector<std::string> error_report_lines(std::int32_t number, std::string_view description,
+                                            std::string_view source, std::size_t most_trace_lines) {
+    std::string first = "error " + std::to_string(number);
+    if (number < 0) {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, " (0x%08X)", static_cast<unsigned>(number));
+        first += hex;
+    }
+    first += ": ";
+    first += description;
+    std::vector<std::string> lines{std::move(first)};
+    const std::size_t trace_lines = count_trace_lines(source);
+    if (trace_lines <= most_trace_lines) {
+        add_trace_lines(lines, source, trace_lines);
+        return lines;
+    }
+    const std::size_t head = most_trace_lines / 2, tail = most_trace_lines - head;
+    add_trace_lines(lines, source, head);
+    lines.push_back("  ... " + std::to_string(trace_lines - head - tail) + " more lines ...");
+    add_trace_lines(lines, source.substr(start_of_last_lines(source, tail)), tail);
+    return lines;
 }
 
 TerminalOutput::TerminalOutput(std::ostream& out, bool tty, bool quiet)
     : out_(out), show_bar_(tty && !quiet), quiet_(quiet) {}
 
-void TerminalOutput::info(std::string_view text) {
-    if (!quiet_) write_line(text);
+void TerminalOutput::info(std::string_view line) {
+    if (!quiet_) write_lines({&line, 1});
 }
 
-void TerminalOutput::error(std::string_view text) {
-    write_line(text);
+void TerminalOutput::error(std::string_view line) {
+    write_lines({&line, 1});
+}
+
+void TerminalOutput::error_lines(std::span<const std::string> lines) {
+    const std::vector<std::string_view> views(lines.begin(), lines.end());
+    write_lines(views);
 }
 
 void TerminalOutput::progress(const ProgressState& state) {
@@ -125,9 +170,9 @@ void TerminalOutput::progress(const ProgressState& state) {
     }
 }
 
-void TerminalOutput::write_line(std::string_view text) {
+void TerminalOutput::write_lines(std::span<const std::string_view> lines) {
     clear_bar();
-    out_ << printable(text, true) << '\n';
+    for (const std::string_view line : lines) out_ << printable(line) << '\n';
     if (bar_visible_) draw_bar();
     out_.flush();
 }

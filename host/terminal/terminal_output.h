@@ -7,8 +7,10 @@
 #include <chrono>
 #include <cstdint>
 #include <ostream>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kzv::host {
 
@@ -23,8 +25,11 @@ std::string printable(std::string_view text, bool keep_newlines = false);
 std::string render_progress(std::int32_t value, std::int32_t maximum, int width = 30);
 
 // An error report as lines: "error N: description" (negative numbers also in hex, as hosts write
-// them), then each line of the source trace (CR LF separated) indented by two spaces.
-std::string format_error_report(std::int32_t number, std::string_view description, std::string_view source);
+// them), then each line of the source trace (CR LF separated) indented by two spaces. Of a trace
+// longer than most_trace_lines, the first and the last half of that are kept, with a line between
+// that counts the lines left out.
+std::vector<std::string> error_report_lines(std::int32_t number, std::string_view description,
+                                            std::string_view source, std::size_t most_trace_lines = 20);
 
 class TerminalOutput {
   public:
@@ -33,16 +38,19 @@ class TerminalOutput {
     TerminalOutput(const TerminalOutput&) = delete;
     TerminalOutput& operator=(const TerminalOutput&) = delete;
 
-    // A line that quiet hides (notices, warnings, completion).
-    void info(std::string_view text);
-    // A line that is always written.
-    void error(std::string_view text);
+    // A line that quiet hides (notices, warnings, completion). Every control character of it is
+    // escaped, line breaks too, so that a name inside it cannot begin a line of its own.
+    void info(std::string_view line);
+    // A line that is always written, escaped in the same way.
+    void error(std::string_view line);
+    // Lines that are always written together (an error report), each escaped as a line.
+    void error_lines(std::span<const std::string> lines);
     // Shows, updates or hides the progress bar (only on a terminal and when not quiet). Redraws
     // are limited to a few per second, so a million small steps cost no terminal time.
     void progress(const ProgressState& state);
 
   private:
-    void write_line(std::string_view text);
+    void write_lines(std::span<const std::string_view> lines);
     void draw_bar();
     void clear_bar();
 

@@ -45,12 +45,30 @@ TEST(RenderProgress, FillsInProportionAndClampsOverflow) {
     EXPECT_EQ(kzv::host::render_progress(5, 0, 8), "[5]");
 }
 
-TEST(FormatErrorReport, SplitsTheTraceIntoLines) {
-    EXPECT_EQ(kzv::host::format_error_report(9, "Subscript out of range",
-                                             "Imp_KZV.clsPlugin\r\nImp_KZV_Plugin.clsPlugin.DoImport"),
-              "error 9: Subscript out of range\n  Imp_KZV.clsPlugin\n  Imp_KZV_Plugin.clsPlugin.DoImport");
-    EXPECT_EQ(kzv::host::format_error_report(-2147220991, "Unknown handle", ""),
-              "error -2147220991 (0x80040201): Unknown handle");
+TEST(ErrorReportLines, SplitsTheTraceIntoLinesAndShortensALongOne) {
+    using Lines = std::vector<std::string>;
+    EXPECT_EQ(kzv::host::error_report_lines(9, "Subscript out of range",
+                                            "Imp_KZV.clsPlugin\r\nImp_KZV_Plugin.clsPlugin.DoImport"),
+              (Lines{"error 9: Subscript out of range", "  Imp_KZV.clsPlugin",
+                     "  Imp_KZV_Plugin.clsPlugin.DoImport"}));
+    EXPECT_EQ(kzv::host::error_report_lines(-2147220991, "Unknown handle", ""),
+              Lines{"error -2147220991 (0x80040201): Unknown handle"});
+    std::string trace = "first";
+    for (int i = 1; i < 1000000; ++i) trace += "\r\nline " + std::to_string(i);
+    EXPECT_EQ(kzv::host::error_report_lines(6, "Overflow", trace, 4),
+              (Lines{"error 6: Overflow", "  first", "  line 1", "  ... 999996 more lines ...",
+                     "  line 999998", "  line 999999"}));
+    EXPECT_EQ(kzv::host::error_report_lines(6, "Overflow", "a\r\nb\r\nc\r\nd", 4).size(), 5u);
+}
+
+// A line is one line: a name with line breaks inside cannot forge another one.
+TEST(TerminalOutput, LineBreaksInsideALineAreEscaped) {
+    std::ostringstream out;
+    kzv::host::TerminalOutput terminal(out, false, false);
+    terminal.info("warning: Texture not found: a\nwrote /etc/passwd\r");
+    terminal.error_lines(std::vector<std::string>{"error 5: x\ny", "  trace"});
+    EXPECT_EQ(out.str(),
+              "warning: Texture not found: a\\x0Awrote /etc/passwd\\x0D\nerror 5: x\\x0Ay\n  trace\n");
 }
 
 TEST(TerminalOutput, QuietKeepsOnlyErrors) {
