@@ -20,6 +20,7 @@ enum class Err : std::int32_t {
     OutOfMemory = 7,
     SubscriptOutOfRange = 9,
     DivisionByZero = 11,
+    TypeMismatch = 13,
     FileNotFound = 53,
     InputPastEndOfFile = 62,
     ResourceNotFound = 326,
@@ -34,6 +35,7 @@ constexpr std::string_view default_description(Err e) {
         case Err::OutOfMemory: return "Out of memory";
         case Err::SubscriptOutOfRange: return "Subscript out of range";
         case Err::DivisionByZero: return "Division by zero";
+        case Err::TypeMismatch: return "Type mismatch";
         case Err::FileNotFound: return "File not found";
         case Err::InputPastEndOfFile: return "Input past end of file";
         case Err::ResourceNotFound: return "Resource with this identifier not found";

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -71,6 +72,21 @@ const T& element_at(const std::vector<T>& list, std::int64_t index, std::string_
     throw PluginError(ErrorValue{kErrObjectNotSet,
                                  "Object variable or With block variable not set: " + std::string(detail),
                                  engine_source()});
+}
+
+// A record that a caller's list left null (a scene file never does) is error 91; `what` and `index`
+// name it in the description.
+template <class T>
+T& record_of(const std::shared_ptr<T>& record, std::string_view what, std::int64_t index) {
+    if (record == nullptr)
+        raise_not_set(std::string(what) + " " + std::to_string(index) + " refers to no record");
+    return *record;
+}
+
+// A record of a world list by index: 9 outside the list, 91 for a null entry.
+template <class T>
+T& record_at(const std::vector<std::shared_ptr<T>>& list, std::int64_t index, std::string_view what) {
+    return record_of(element_at(list, index, what), what, index);
 }
 
 // The same for a record list; a null record is error 91.

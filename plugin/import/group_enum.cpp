@@ -16,6 +16,7 @@ namespace imp_kzv {
 namespace {
 
 using import::element_at;
+using import::record_at;
 
 struct GroupFrame {
     const p3dGroup* group;
@@ -74,13 +75,12 @@ tessavo::Handle clsPlugin::OpenGroupNode(const p3dGroup& group, tessavo::Handle 
 
 void clsPlugin::ImportMeshInstance(std::int32_t meshIndex, tessavo::Handle groupNode) {
     HostScene& host = Scene();
-    const p3dWorld& world = *current_world_;
-    const p3dMesh& mesh = *element_at(world.View_MeshList(), meshIndex, "mesh index");
-    const meshGeom& geometry = *element_at(world.View_MeshGeomList(), mesh.iMeshGeom, "geometry index");
+    const p3dWorld& world = World();
+    const p3dMesh& mesh = record_at(world.View_MeshList(), meshIndex, "mesh index");
+    const meshGeom& geometry = record_at(world.View_MeshGeomList(), mesh.iMeshGeom, "geometry index");
     const MultiMaterial* multiMat =
-        mesh.iMultiMat == -1
-            ? nullptr
-            : element_at(world.View_MultiMatList(), mesh.iMultiMat, "multi-material index").get();
+        mesh.iMultiMat == -1 ? nullptr
+                             : &record_at(world.View_MultiMatList(), mesh.iMultiMat, "multi-material index");
 
     const auto& triangles = geometry.View_TriList();
     CountWork(1 + triangles.size());
@@ -101,7 +101,7 @@ void clsPlugin::ImportMeshInstance(std::int32_t meshIndex, tessavo::Handle group
 }
 
 tessavo::Handle clsPlugin::p3dGroupEnum(const p3dGroup& group, const tessavo::Handle& parentGroupHandle) {
-    const GroupList& groups = current_world_->View_GroupList();
+    const GroupList& groups = World().View_GroupList();
     std::vector<GroupFrame> path;
     std::vector<bool> onPath(groups.size(), false);
     std::size_t levels = 1;  // visits that an error raised now passes through
@@ -121,7 +121,7 @@ tessavo::Handle clsPlugin::p3dGroupEnum(const p3dGroup& group, const tessavo::Ha
                 continue;
             }
             const std::int32_t c = children[top.nextChild++];
-            const p3dGroup& child = *element_at(groups, c, "child group index");
+            const p3dGroup& child = record_at(groups, c, "child group index");
             if (onPath[static_cast<std::size_t>(c)]) raise_cycle(*top.group, c, child);
             levels = path.size() + 1;
             const tessavo::Handle node = OpenGroupNode(child, top.node);

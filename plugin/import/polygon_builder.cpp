@@ -39,7 +39,7 @@ const p3dMaterial* clsPlugin::SelectMaterial(const p3dTri& tri, const MultiMater
     // Truncating division: the entry keeps the sign of iMat, so -1 stays -1 and fails the lookup.
     const std::int32_t entry = tri.iMat % count;
     const std::int32_t worldIndex = multiMat->Get_iMatIndx(entry);
-    return element_at(materials, worldIndex, "material index").get();
+    return &import::record_at(materials, worldIndex, "material index");
 }
 
 tessavo::Handle clsPlugin::CreateStatePolygon(const p3dTri& tri, const VertexList& vertexList,
@@ -48,7 +48,7 @@ tessavo::Handle clsPlugin::CreateStatePolygon(const p3dTri& tri, const VertexLis
                                               const MultiMaterial* multiMat) {
     try {
         HostScene& host = Scene();
-        const MaterialList& materials = current_world_->View_MaterialList();
+        const MaterialList& materials = World().View_MaterialList();
         const tessavo::Handle polygon = host.CreatePolygon();
 
         // Working values, fresh per polygon: the texture point carries over between corners and the
@@ -106,6 +106,7 @@ tessavo::Handle clsPlugin::CreateStatePolygon(const p3dTri& tri, const VertexLis
 
 void clsPlugin::ApplyMaterial(tessavo::Handle polygon, const p3dMaterial& material) {
     HostScene& host = Scene();
+    if (material.diffuse == nullptr) import::raise_not_set("the material has no diffuse colour record");
     const p3dPt3D& d = *material.diffuse;
     host.SetPolygonColor(polygon, colour_long(d.x, "diffuse red"), colour_long(d.y, "diffuse green"),
                          colour_long(d.z, "diffuse blue"));

@@ -1,14 +1,25 @@
 #include "scenefile/p3dCamera.h"
 
+#include <cmath>
+#include <limits>
+#include <string>
+
 #include "scenefile/globals.h"
 #include "scenefile/record_io.h"
 
 namespace imp_kzv {
 
-float p3dCamera::DegreesFromFileRadians(float radians) noexcept {
+float p3dCamera::DegreesFromFileRadians(float radians) {
     // The divisor is this decimal constant (3.1e-15 below pi), not M_PI: with it the single nearest pi/2
     // reads as exactly 90 degrees, as scene files expect.
-    return static_cast<float>(static_cast<double>(radians) * 180.0 / 3.14159265358979);
+    const double degrees = static_cast<double>(radians) * 180.0 / 3.14159265358979;
+    if (std::isfinite(degrees) && std::fabs(degrees) > std::numeric_limits<float>::max()) {
+        raise(Err::Overflow,
+              "Overflow: the camera field of view " + std::to_string(radians) +
+                  " radians is too large for degrees in single precision",
+              std::string(kSource));
+    }
+    return static_cast<float>(degrees);
 }
 
 void p3dCamera::Read(SceneReader& file) {

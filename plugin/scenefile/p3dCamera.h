@@ -25,8 +25,9 @@ class p3dCamera {
     void Read(SceneReader& file);
 
     // The field of view in degrees for one read in radians: radians * 180 / 3.14159265358979 in double,
-    // rounded to single, so the single nearest pi/2 gives exactly 90.
-    static float DegreesFromFileRadians(float radians) noexcept;
+    // rounded to single, so the single nearest pi/2 gives exactly 90. A finite result beyond the range
+    // of a single (|radians| above about 5.9e36) is an overflow, number 6 with this class's source.
+    static float DegreesFromFileRadians(float radians);
 
   private:
     TransMatrix p3dTransMatrix{};

@@ -1,5 +1,9 @@
 #include "scenefile/scene_reader.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
@@ -76,7 +80,8 @@ SceneReader::SceneReader(SceneReader&& other) noexcept
       open_(std::exchange(other.open_, false)),
       file_(std::move(other.file_)),
       buffer_(std::move(other.buffer_)),
-      path_(std::move(other.path_)) {}
+      path_(std::move(other.path_)),
+      descriptor_(std::exchange(other.descriptor_, -1)) {}
 
 SceneReader& SceneReader::operator=(SceneReader&& other) noexcept {
     if (this != &other) {
@@ -90,6 +95,7 @@ SceneReader& SceneReader::operator=(SceneReader&& other) noexcept {
         std::swap(file_, moved.file_);
         std::swap(buffer_, moved.buffer_);
         std::swap(path_, moved.path_);
+        std::swap(descriptor_, moved.descriptor_);
     }
     return *this;
 }
@@ -114,6 +120,42 @@ SceneReader SceneReader::open_file(const std::string& path, const std::string& s
     reader.size_ = size;
     reader.path_ = path;
     return reader;
+}
+
+SceneReader SceneReader::open_descriptor(int fd, const std::string& source) {
+    const std::string name = "file number " + std::to_string(fd);
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0)
+        raise_number(kErrBadFileNumber, "Bad file name or number: " + name + " is not an open file", source);
+    const off_t start = ::lseek(fd, 0, SEEK_CUR);
+    if (!S_ISREG(info.st_mode) || start < 0) {
+        raise_number(kErrPathFileAccess,
+                     "Path/File access error: " + name + " is not a seekable regular file", source);
+    }
+    // A duplicate shares the position: reads go on where the caller's descriptor stands.
+    const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    std::FILE* f = copy < 0 ? nullptr : ::fdopen(copy, "rb");
+    if (f == nullptr) {
+        if (copy >= 0) ::close(copy);
+        raise_number(kErrPathFileAccess, "Path/File access error: " + name + " cannot be read", source);
+    }
+    SceneReader reader;
+    reader.file_.reset(f);
+    std::setvbuf(f, nullptr, _IONBF, 0);
+    reader.buffer_.resize(64 * 1024);  // a window that also suits one small record
+    reader.data_ = reader.buffer_.data();
+    reader.window_offset_ = static_cast<std::uint64_t>(start);
+    reader.size_ = std::max<std::uint64_t>(static_cast<std::uint64_t>(info.st_size), reader.window_offset_);
+    reader.path_ = name;
+    reader.descriptor_ = fd;
+    return reader;
+}
+
+void SceneReader::release_descriptor() noexcept {
+    if (descriptor_ < 0) return;
+    ::lseek(descriptor_, static_cast<off_t>(offset()), SEEK_SET);
+    descriptor_ = -1;
+    close();
 }
 
 void SceneReader::close() noexcept {

@@ -71,6 +71,12 @@ class SceneReader {
     // parameter so that tests can make it tiny and cross every refill boundary (at least kMaxContiguous).
     static SceneReader open_file(const std::string& path, const std::string& source);
     static SceneReader open_file(const std::string& path, const std::string& source, std::size_t buffer_size);
+    // Reads the open, seekable file descriptor fd from its current position on (a client's file number);
+    // fd stays the caller's. Offsets count from the start of the file. An invalid descriptor fails with
+    // 52, one that is not a seekable regular file with 75. Call release_descriptor() when done.
+    static SceneReader open_descriptor(int fd, const std::string& source);
+    // Puts the descriptor's position just behind the bytes read so far and lets go of it.
+    void release_descriptor() noexcept;
 
     // A moved-from reader is closed.
     SceneReader(SceneReader&& other) noexcept;
@@ -136,6 +142,7 @@ class SceneReader {
     std::unique_ptr<std::FILE, FileCloser> file_;
     std::vector<std::byte> buffer_;
     std::string path_;
+    int descriptor_ = -1;  // the caller's descriptor of open_descriptor, repositioned on release
 };
 
 }  // namespace imp_kzv

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 
 namespace kzv_test {
 
@@ -12,6 +13,7 @@ struct RecordingHost::State {
     std::int32_t lcid = 1033;
     std::map<std::string, int, std::less<>> calls;                        // calls so far per operation
     std::map<std::pair<std::string, int>, Status, std::less<>> failures;  // (op, n) -> status
+    std::map<std::pair<std::string, int>, std::function<void()>, std::less<>> actions;  // (op, n) -> run
     std::map<HandleKind, std::int32_t> issued;                            // handles so far per kind
     std::vector<std::string> lines;
 };
@@ -107,6 +109,12 @@ class AnsweringHost final : public tessavo::RefCounted<tessavo::IHostApplication
         try {
             auto counted = state_->calls.try_emplace(std::string(op), 0).first;
             const int n = ++counted->second;
+            if (const auto action = state_->actions.find(std::pair(std::string(op), n));
+                action != state_->actions.end()) {
+                const std::function<void()> run = std::move(action->second);
+                state_->actions.erase(action);
+                run();
+            }
             const auto failure = state_->failures.find(std::pair(std::string(op), n));
             return failure == state_->failures.end() ? Status{} : failure->second;
         } catch (...) {
@@ -141,6 +149,10 @@ void RecordingHost::FailCall(std::string op, int n, std::int32_t number, std::st
                              std::string source) {
     state_->failures[std::pair(std::move(op), n)] =
         Status::failure(number, std::move(description), std::move(source));
+}
+
+void RecordingHost::OnCall(std::string op, int n, std::function<void()> action) {
+    state_->actions[std::pair(std::move(op), n)] = std::move(action);
 }
 
 const std::vector<std::string>& RecordingHost::lines() const noexcept {
