@@ -13,8 +13,7 @@ void CheckHostStatus(const tessavo::Status& status) {
 tessavo::Ref<tessavo::IHostSceneInterface> HostScene::Scene() const {
     tessavo::Ref<tessavo::IHostSceneInterface> scene = Component().host_scene;
     if (!scene) {
-        throw PluginError(
-            ErrorValue{kErrObjectNotSet, "Object variable or With block variable not set", caller_source_});
+        raise(Err::ObjectNotSet, {}, caller_source_);
     }
     return scene;
 }

@@ -24,16 +24,13 @@ namespace imp_kzv {
 
 struct ComponentState;
 
-// Raised by a call while the component has no host scene interface (its plug-in object has ended).
-inline constexpr std::int32_t kErrObjectNotSet = 91;
-
 // Raises the host's failure as a PluginError; does nothing for a success.
 void CheckHostStatus(const tessavo::Status& status);
 
 class HostScene {
   public:
-    // caller_source: the source of the error raised when the component has no host scene interface,
-    // that is the source of the calling code ("Imp_KZV" or "Imp_KZV.<class>").
+    // caller_source: the source of the error (91, Err::ObjectNotSet) raised when the component has no
+    // host scene interface, that is the source of the calling code ("Imp_KZV" or "Imp_KZV.<class>").
     explicit HostScene(std::string_view caller_source) : caller_source_(caller_source) {}
 
     // Keeps the component's current host scene interface object (if any) alive while it exists; lets

@@ -32,8 +32,7 @@ inline double scaled_colour(float component) {
 
 [[noreturn]] inline void raise_overflow(std::string_view what, float component) {
     raise(Err::Overflow,
-          "Overflow: " + std::string(what) + " component " + std::to_string(component) +
-              " times 255 does not fit its range",
+          std::string(what) + " component " + std::to_string(component) + " times 255 does not fit its range",
           engine_source());
 }
 
@@ -54,8 +53,8 @@ inline std::int32_t colour_long(float component, std::string_view what) {
 
 [[noreturn]] inline void raise_subscript(std::string_view what, std::int64_t index, std::size_t size) {
     raise(Err::SubscriptOutOfRange,
-          "Subscript out of range: " + std::string(what) + " " + std::to_string(index) +
-              " is outside its list of " + std::to_string(size) + (size == 1 ? " element" : " elements"),
+          std::string(what) + " " + std::to_string(index) + " is outside its list of " +
+              std::to_string(size) + (size == 1 ? " element" : " elements"),
           engine_source());
 }
 
@@ -69,9 +68,7 @@ const T& element_at(const std::vector<T>& list, std::int64_t index, std::string_
 
 // "Object variable or With block variable not set": a record that a caller's list left null.
 [[noreturn]] inline void raise_not_set(std::string_view detail) {
-    throw PluginError(ErrorValue{kErrObjectNotSet,
-                                 "Object variable or With block variable not set: " + std::string(detail),
-                                 engine_source()});
+    raise(Err::ObjectNotSet, detail, engine_source());
 }
 
 // A record that a caller's list left null (a scene file never does) is error 91; `what` and `index`

@@ -33,8 +33,8 @@ std::int32_t index_of(const clsPlugin::GroupList& groups, const p3dGroup& group)
 
 [[noreturn]] void raise_cycle(const p3dGroup& parent, std::int32_t childIndex, const p3dGroup& child) {
     raise(Err::GroupCycle,
-          "Group cycle: group \"" + parent.name + "\" lists group " + std::to_string(childIndex) + " (\"" +
-              child.name + "\"), which is already one of its ancestors",
+          "group \"" + parent.name + "\" lists group " + std::to_string(childIndex) + " (\"" + child.name +
+              "\"), which is already one of its ancestors",
           import::engine_source());
 }
 
@@ -59,7 +59,7 @@ void clsPlugin::CountWork(std::uint64_t units) {
     import_work_done_ += units;
     if (import_work_done_ > import::work_limit())
         raise(Err::OutOfMemory,
-              "Out of memory: the group tree expands to more than " + std::to_string(import::work_limit()) +
+              "the group tree expands to more than " + std::to_string(import::work_limit()) +
                   " nodes and polygons",
               import::engine_source());
 }
@@ -95,7 +95,7 @@ void clsPlugin::ImportMeshInstance(std::int32_t meshIndex, tessavo::Handle group
     }
     host.SetGroupMatrix(meshNode, mesh.Get_p3dTransMatrix_16_dbl());
     if (import_progress_counter_ == std::numeric_limits<std::int32_t>::max())
-        raise(Err::Overflow, "Overflow: more mesh instance visits than the progress counter holds",
+        raise(Err::Overflow, "more mesh instance visits than the progress counter holds",
               import::engine_source());
     host.SetProgressValue(++import_progress_counter_);
 }

@@ -33,7 +33,7 @@ const p3dMaterial* clsPlugin::SelectMaterial(const p3dTri& tri, const MultiMater
     const std::int32_t count = multiMat->GetMatCount();
     if (count == 0)
         raise(Err::DivisionByZero,
-              "Division by zero: the triangle's material slot " + std::to_string(tri.iMat) +
+              "the triangle's material slot " + std::to_string(tri.iMat) +
                   " cannot be reduced by a multi-material without entries",
               import::engine_source());
     // Truncating division: the entry keeps the sign of iMat, so -1 stays -1 and fails the lookup.

@@ -15,7 +15,7 @@ float p3dCamera::DegreesFromFileRadians(float radians) {
     const double degrees = static_cast<double>(radians) * 180.0 / 3.14159265358979;
     if (std::isfinite(degrees) && std::fabs(degrees) > std::numeric_limits<float>::max()) {
         raise(Err::Overflow,
-              "Overflow: the camera field of view " + std::to_string(radians) +
+              "the camera field of view " + std::to_string(radians) +
                   " radians is too large for degrees in single precision",
               std::string(kSource));
     }

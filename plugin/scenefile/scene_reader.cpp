@@ -14,8 +14,8 @@ namespace imp_kzv {
 
 namespace {
 
-[[noreturn]] void raise_number(std::int32_t number, std::string description, std::string_view source) {
-    throw PluginError(ErrorValue{number, std::move(description), std::string(source)});
+[[noreturn]] void raise_number(Err number, const std::string& detail, std::string_view source) {
+    raise(number, detail, std::string(source));
 }
 
 std::string in_quotes(const std::string& path) {
@@ -29,25 +29,20 @@ std::uint64_t regular_file_size(const std::string& path, const std::string& sour
     std::error_code ec;
     const fs::file_status status = fs::status(path, ec);
     if (status.type() == fs::file_type::not_found || (ec && ec == std::errc::no_such_file_or_directory)) {
-        raise_number(static_cast<std::int32_t>(Err::FileNotFound), "File not found: " + in_quotes(path),
-                     source);
+        raise_number(Err::FileNotFound, in_quotes(path), source);
     }
     if (ec) {
-        raise_number(kErrPathFileAccess, "Path/File access error: " + in_quotes(path) + ": " + ec.message(),
-                     source);
+        raise_number(Err::PathFileAccess, in_quotes(path) + ": " + ec.message(), source);
     }
     if (status.type() == fs::file_type::directory) {
-        raise_number(kErrPathFileAccess,
-                     "Path/File access error: " + in_quotes(path) + " is a folder, not a file", source);
+        raise_number(Err::PathFileAccess, in_quotes(path) + " is a folder, not a file", source);
     }
     if (status.type() != fs::file_type::regular) {
-        raise_number(kErrPathFileAccess,
-                     "Path/File access error: " + in_quotes(path) + " is not a regular file", source);
+        raise_number(Err::PathFileAccess, in_quotes(path) + " is not a regular file", source);
     }
     const std::uintmax_t size = fs::file_size(path, ec);
     if (ec) {
-        raise_number(kErrPathFileAccess, "Path/File access error: " + in_quotes(path) + ": " + ec.message(),
-                     source);
+        raise_number(Err::PathFileAccess, in_quotes(path) + ": " + ec.message(), source);
     }
     return size;
 }
@@ -55,13 +50,12 @@ std::uint64_t regular_file_size(const std::string& path, const std::string& sour
 [[noreturn]] void raise_open_failure(const std::string& path, int error, const std::string& source) {
     const std::string reason = std::generic_category().message(error);
     if (error == ENOENT) {
-        raise_number(static_cast<std::int32_t>(Err::FileNotFound), "File not found: " + in_quotes(path),
-                     source);
+        raise_number(Err::FileNotFound, in_quotes(path), source);
     }
     if (error == EACCES || error == EPERM) {
-        raise_number(kErrPermissionDenied, "Permission denied: " + in_quotes(path), source);
+        raise_number(Err::PermissionDenied, in_quotes(path), source);
     }
-    raise_number(kErrPathFileAccess, "Path/File access error: " + in_quotes(path) + ": " + reason, source);
+    raise_number(Err::PathFileAccess, in_quotes(path) + ": " + reason, source);
 }
 
 }  // namespace
@@ -126,18 +120,17 @@ SceneReader SceneReader::open_descriptor(int fd, const std::string& source) {
     const std::string name = "file number " + std::to_string(fd);
     struct stat info {};
     if (fd < 0 || ::fstat(fd, &info) != 0)
-        raise_number(kErrBadFileNumber, "Bad file name or number: " + name + " is not an open file", source);
+        raise_number(Err::BadFileNumber, name + " is not an open file", source);
     const off_t start = ::lseek(fd, 0, SEEK_CUR);
     if (!S_ISREG(info.st_mode) || start < 0) {
-        raise_number(kErrPathFileAccess,
-                     "Path/File access error: " + name + " is not a seekable regular file", source);
+        raise_number(Err::PathFileAccess, name + " is not a seekable regular file", source);
     }
     // A duplicate shares the position: reads go on where the caller's descriptor stands.
     const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
     std::FILE* f = copy < 0 ? nullptr : ::fdopen(copy, "rb");
     if (f == nullptr) {
         if (copy >= 0) ::close(copy);
-        raise_number(kErrPathFileAccess, "Path/File access error: " + name + " cannot be read", source);
+        raise_number(Err::PathFileAccess, name + " cannot be read", source);
     }
     SceneReader reader;
     reader.file_.reset(f);
@@ -172,18 +165,16 @@ void SceneReader::close() noexcept {
 
 void SceneReader::require_open(std::string_view what, std::string_view source) const {
     if (!open_) {
-        raise_number(
-            kErrBadFileNumber,
-            "Bad file name or number: the " + std::string(what) + " was read after the file was closed",
-            source);
+        raise_number(Err::BadFileNumber, "the " + std::string(what) + " was read after the file was closed",
+                     source);
     }
 }
 
 void SceneReader::raise_past_end(std::string_view what, std::uint64_t at, std::uint64_t needed,
                                  std::uint64_t left, std::string_view source) {
-    raise_number(static_cast<std::int32_t>(Err::InputPastEndOfFile),
-                 "Input past end of file: the " + std::string(what) + " at byte " + std::to_string(at) +
-                     " needs " + std::to_string(needed) + " bytes, " + std::to_string(left) + " left",
+    raise_number(Err::InputPastEndOfFile,
+                 "the " + std::string(what) + " at byte " + std::to_string(at) + " needs " +
+                     std::to_string(needed) + " bytes, " + std::to_string(left) + " left",
                  source);
 }
 
@@ -204,8 +195,8 @@ const std::byte* SceneReader::take_slow(std::size_t n, std::string_view what, st
     if (n > remaining()) raise_past_end(what, offset(), n, remaining(), source);
     if (file_) refill();
     if (n > window_size_ - pos_) {
-        raise_number(kErrDeviceIO,
-                     "Device I/O error: the " + std::string(what) + " at byte " + std::to_string(offset()) +
+        raise_number(Err::DeviceIO,
+                     "the " + std::string(what) + " at byte " + std::to_string(offset()) +
                          " could not be read from " + in_quotes(path_) +
                          " (the file shrank or a read failed)",
                      source);

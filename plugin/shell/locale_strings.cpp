@@ -16,9 +16,8 @@ constexpr std::int32_t kLcidOfSecondBlock = 407;  // decimal, as the host gives 
 // Loads id from the string table; a missing id raises error 326 in module-level code.
 std::string LoadResourceString(std::int32_t id) {
     if (const auto text = FindString(id)) return std::string(*text);
-    raise(Err::ResourceNotFound,
-          std::string(default_description(Err::ResourceNotFound)) + " (string id " + std::to_string(id) + ")",
-          std::string(kComponentSource));
+    raise_continued(Err::ResourceNotFound, " (string id " + std::to_string(id) + ")",
+                    std::string(kComponentSource));
 }
 
 }  // namespace

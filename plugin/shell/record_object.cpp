@@ -114,8 +114,7 @@ std::shared_ptr<Record> Unwrap(InterfaceOf<Record>* object, std::string_view sou
     if (object == nullptr) return nullptr;
     auto* own = dynamic_cast<RecordObject<Record>*>(object);
     if (own == nullptr) {
-        raise(Err::TypeMismatch, "Type mismatch: the record was not created by this component",
-              std::string(source));
+        raise(Err::TypeMismatch, "the record was not created by this component", std::string(source));
     }
     return own->shared();
 }
