@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "common/plugin_error.h"
-#include "host/host_scene.h"
+#include "scenecalls/scene_calls.h"
 #include "scenefile/record_list.h"
 
 namespace imp_kzv::import {

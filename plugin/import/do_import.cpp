@@ -22,7 +22,7 @@ std::array<double, 3> matrix_row(const std::array<std::array<float, 3>, 4>& m, s
 }  // namespace
 
 void clsPlugin::ImportCameras() {
-    HostScene& host = Scene();
+    SceneCalls& host = Scene();
     const auto& cameras = World().View_CameraList();
     for (std::size_t i = 0; i < cameras.size(); ++i) {
         const p3dCamera& camera = record_at(cameras, static_cast<std::int64_t>(i), "camera");
@@ -38,7 +38,7 @@ void clsPlugin::ImportCameras() {
 }
 
 void clsPlugin::ImportLights() {
-    HostScene& host = Scene();
+    SceneCalls& host = Scene();
     const auto& lights = World().View_LightList();
     for (std::size_t i = 0; i < lights.size(); ++i) {
         const p3dLight& light = record_at(lights, static_cast<std::int64_t>(i), "light");
@@ -55,7 +55,7 @@ void clsPlugin::ImportLights() {
 }
 
 void clsPlugin::ImportTracks() {
-    HostScene& host = Scene();
+    SceneCalls& host = Scene();
     std::vector<double> coordinates;
     const auto& tracks = World().View_TrackList();
     for (std::size_t i = 0; i < tracks.size(); ++i) {
@@ -75,7 +75,7 @@ void clsPlugin::ImportTracks() {
 
 // Texture names are joined to the folder exactly as they stand: the host resolves the result.
 void clsPlugin::LoadMaterialBitmaps(const std::string& textureFolder) {
-    HostScene& host = Scene();
+    SceneCalls& host = Scene();
     const auto& materials = World().View_MaterialList();
     for (std::size_t i = 0; i < materials.size(); ++i) {
         p3dMaterial& material = record_at(materials, static_cast<std::int64_t>(i), "material");
@@ -124,8 +124,8 @@ bool clsPlugin::RunImport(const std::string& fileName, const std::span<const std
     bool result = false;
     std::optional<SceneReader> file;
     try {
-        HostScene& host = Scene();
-        const HostScene::Hold held(host);  // one counted reference for the whole import, not one per call
+        SceneCalls& host = Scene();
+        const SceneCalls::Hold held(host);  // one counted reference for the whole import, not one per call
         host.ShowProgress(tessavo::kTrue);
         import_progress_counter_ = 0;
         import_work_done_ = 0;

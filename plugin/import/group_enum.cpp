@@ -65,7 +65,7 @@ void clsPlugin::CountWork(std::uint64_t units) {
 }
 
 tessavo::Handle clsPlugin::OpenGroupNode(const p3dGroup& group, tessavo::Handle parent) {
-    HostScene& host = Scene();
+    SceneCalls& host = Scene();
     CountWork(1);
     const tessavo::Handle node = host.CreateGroup(group.name);
     host.SetGroupParent(node, parent);
@@ -74,7 +74,7 @@ tessavo::Handle clsPlugin::OpenGroupNode(const p3dGroup& group, tessavo::Handle 
 }
 
 void clsPlugin::ImportMeshInstance(std::int32_t meshIndex, tessavo::Handle groupNode) {
-    HostScene& host = Scene();
+    SceneCalls& host = Scene();
     const p3dWorld& world = World();
     const p3dMesh& mesh = record_at(world.View_MeshList(), meshIndex, "mesh index");
     const meshGeom& geometry = record_at(world.View_MeshGeomList(), mesh.iMeshGeom, "geometry index");

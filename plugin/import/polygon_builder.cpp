@@ -47,7 +47,7 @@ tessavo::Handle clsPlugin::CreateStatePolygon(const p3dTri& tri, const VertexLis
                                               const Point2List& texCoords2List, const Point3List& colorList,
                                               const MultiMaterial* multiMat) {
     try {
-        HostScene& host = Scene();
+        SceneCalls& host = Scene();
         const MaterialList& materials = World().View_MaterialList();
         const tessavo::Handle polygon = host.CreatePolygon();
 
@@ -105,7 +105,7 @@ tessavo::Handle clsPlugin::CreateStatePolygon(const p3dTri& tri, const VertexLis
 }
 
 void clsPlugin::ApplyMaterial(tessavo::Handle polygon, const p3dMaterial& material) {
-    HostScene& host = Scene();
+    SceneCalls& host = Scene();
     if (material.diffuse == nullptr) import::raise_not_set("the material has no diffuse colour record");
     const p3dPt3D& d = *material.diffuse;
     host.SetPolygonColor(polygon, colour_long(d.x, "diffuse red"), colour_long(d.y, "diffuse green"),

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "common/plugin_error.h"
-#include "host/host_scene.h"
+#include "scenecalls/scene_calls.h"
 #include "scenefile/p3dWorld.h"
 #include "shell/server.h"
 #include "tessavo/host_scene.h"
@@ -204,7 +204,7 @@ class clsPlugin final : public tessavo::RefCounted<tessavo::IPlug, _clsPlugin> {
 
     // The host scene interface as members of this class call it (errors of a missing one carry the
     // source "Imp_KZV.clsPlugin").
-    HostScene& Scene() noexcept { return scene_; }
+    SceneCalls& Scene() noexcept { return scene_; }
 
   public:
     using MaterialList = std::vector<std::shared_ptr<p3dMaterial>>;
@@ -261,7 +261,7 @@ class clsPlugin final : public tessavo::RefCounted<tessavo::IPlug, _clsPlugin> {
     // Group nodes, mesh nodes and polygons created by the current import (bounded, see import_limits.h).
     std::uint64_t import_work_done_ = 0;
 
-    HostScene scene_{class_source(kClassName)};
+    SceneCalls scene_{class_source(kClassName)};
     tessavo::LiveObject live_{ComponentLifetime()};
 };
 

@@ -4,8 +4,8 @@
 #include <new>
 #include <stdexcept>
 
-#include "host/host_scene.h"
 #include "resources/version_info.h"
+#include "scenecalls/scene_calls.h"
 #include "shell/component_state.h"
 
 namespace imp_kzv {
@@ -83,7 +83,7 @@ ErrorValue CurrentError(std::string_view caller_source) noexcept {
 void ReportErrToHost(const ErrorValue& error, std::string_view module, std::string_view procedure) noexcept {
     try {
         const std::string trace = BuildErrSource(error.source, module, procedure);
-        HostScene(kComponentSource).ReportError(error.number, error.description, trace);
+        SceneCalls(kComponentSource).ReportError(error.number, error.description, trace);
     } catch (...) {
         // The report is lost, but the host's call must still end normally.
     }

@@ -3,8 +3,8 @@
 #include <string_view>
 
 #include "common/plugin_error.h"
-#include "host/host_scene.h"
 #include "resources/string_table.h"
+#include "scenecalls/scene_calls.h"
 #include "shell/component_state.h"
 #include "shell/err_handler.h"
 
@@ -55,7 +55,7 @@ std::string LoadLocaleString(std::int32_t id) {
                   ": Error while loading LocaleStringResource: " + CurrentError(kComponentSource).description;
     }
     std::int32_t kind = tessavo::kMessageError;
-    HostScene(kComponentSource).ReportMessage(message, kind);
+    SceneCalls(kComponentSource).ReportMessage(message, kind);
     return std::string();
 }
 

@@ -235,7 +235,7 @@ TEST(clsPlugin, SetHostTwiceMovesToTheSecondHostAndReloads) {
         EXPECT_EQ(Component().host_object.get(), second.application());
         EXPECT_EQ(Component().caption, "999999");
         std::int32_t kind = 4;
-        imp_kzv::HostScene("Imp_KZV").ReportMessage("after", kind);
+        imp_kzv::SceneCalls("Imp_KZV").ReportMessage("after", kind);
         EXPECT_EQ(second.Count("ReportMessage"), 1u);
         EXPECT_EQ(session.host.Count("ReportMessage"), 0u);
     });
@@ -286,7 +286,7 @@ TEST(clsPlugin, ASecondObjectReplacesTheHostSceneInterfaceAndEitherEndEmptiesIt)
         EXPECT_NE(Component().auxiliary.get(), nullptr) << "held until the thread ends";
         EXPECT_NE(Component().host_object.get(), nullptr) << "held until the thread ends";
         try {
-            imp_kzv::HostScene("Imp_KZV.clsPlugin").CreatePolygon();
+            imp_kzv::SceneCalls("Imp_KZV.clsPlugin").CreatePolygon();
             ADD_FAILURE() << "no error without a host scene interface";
         } catch (const imp_kzv::PluginError& e) {
             EXPECT_EQ(e.number(), 91);

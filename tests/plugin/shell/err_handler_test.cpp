@@ -7,8 +7,8 @@
 #include <stdexcept>
 
 #include "fresh_thread.h"
-#include "host/host_scene.h"
 #include "plugin_session.h"
+#include "scenecalls/scene_calls.h"
 #include "shell/component_state.h"
 
 namespace {
@@ -106,7 +106,7 @@ TEST(ErrorTrace, HostFailureKeepsTheHostsNumberDescriptionAndSourceFirst) {
         session.host.ClearLog();
         FakeEngine engine;
         engine.polygon_failure = [] {
-            imp_kzv::HostScene(imp_kzv::class_source("clsPlugin")).CreatePolygon();
+            imp_kzv::SceneCalls(imp_kzv::class_source("clsPlugin")).CreatePolygon();
         };
         EXPECT_FALSE(engine.DoImport());
         EXPECT_EQ(
