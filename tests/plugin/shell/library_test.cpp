@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -240,6 +242,40 @@ TEST(PluginLibrary, ClientReadsTheDemoThroughTheRecordInterfaces) {
     std::int32_t handle = 0;
     ASSERT_TRUE(materials[0]->get_stateBitmapHandle(handle).ok());
     EXPECT_EQ(handle, 77);
+}
+
+// The slot of a virtual member in its interface's table, from its pointer to member as the Itanium C++ ABI
+// of this platform encodes it (1 + the byte offset of the slot).
+template <class Member>
+std::size_t SlotOf(Member member) {
+    std::uintptr_t raw = 0;
+    std::memcpy(&raw, &member, sizeof raw);
+    return (raw - 1) / sizeof(void*);
+}
+
+// _p3dWorld's members follow IObject's two in the world's own order: its properties, Read, then the
+// count and the list accessors.
+TEST(PluginLibrary, WorldInterfaceKeepsTheMembersInTheWorldsOrder) {
+    using W = imp_kzv::_p3dWorld;
+    const std::size_t slots[] = {
+        SlotOf(&W::get_strFileFormat),
+        SlotOf(&W::put_strFileFormat),
+        SlotOf(&W::get_strVersion),
+        SlotOf(&W::put_strVersion),
+        SlotOf(&W::get_bkgColor),
+        SlotOf(&W::putref_bkgColor),
+        SlotOf(&W::Read),
+        SlotOf(&W::Get_MeshListCount),
+        SlotOf(&W::Get_MaterialList),
+        SlotOf(&W::Get_CameraList),
+        SlotOf(&W::Get_MeshList),
+        SlotOf(&W::Get_GroupList),
+        SlotOf(&W::Get_LightList),
+        SlotOf(&W::Get_TrackList),
+        SlotOf(&W::Get_MultiMatList),
+        SlotOf(&W::Get_MeshGeomList),
+    };
+    for (std::size_t i = 0; i < std::size(slots); ++i) EXPECT_EQ(slots[i], i + 2) << "member " << i;
 }
 
 TEST(PluginLibrary, RecordReadsContinueWhereTheFileNumberStandsAndSetByReferenceShares) {
