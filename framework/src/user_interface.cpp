@@ -32,6 +32,17 @@ bool ReadAnswerLine(std::string& line) {
     }
 }
 
+// The answer made absolute against the working folder, otherwise as typed: only "." segments go.
+// ".." is kept, since "link/.." need not be the folder that holds "link" when "link" is a symbolic link.
+std::string AbsoluteAsTyped(const std::string& answer) {
+    const std::filesystem::path absolute = std::filesystem::absolute(answer);
+    std::filesystem::path kept;
+    for (const auto& part : absolute) {
+        if (part != ".") kept /= part;
+    }
+    return kept.string();
+}
+
 // The service of every thread until a host installs its own: a terminal conversation.
 // It lives as long as the program, so its reference count is not kept.
 class TerminalUserInterface final : public IUserInterface {
@@ -46,7 +57,7 @@ class TerminalUserInterface final : public IUserInterface {
             std::string line;
             if (!ReadAnswerLine(line)) return {};
             if (!line.empty() && line.back() == '\r') line.pop_back();
-            if (!line.empty()) path = std::filesystem::absolute(line).lexically_normal().string();
+            if (!line.empty()) path = AbsoluteAsTyped(line);
             return {};
         } catch (...) {
             path.clear();

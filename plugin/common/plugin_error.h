@@ -13,33 +13,50 @@
 
 namespace imp_kzv {
 
-// Numbers of the platform's error facility that the plug-in raises itself.
+// Every error number the plug-in raises itself, with its default description and when it is raised:
+// the numbers of the platform's error facility, and the component's own errors from the object error
+// base 0x80040000 plus 1000 on. A description at a raise site is the default one, optionally followed by
+// details (raise, raise_continued).
+// clang-format off
+#define IMP_KZV_ERROR_TABLE(X)                                                                            \
+    X(InvalidProcedureCall, 5, "Invalid procedure call or argument") /* an unacceptable argument */       \
+    X(Overflow, 6, "Overflow")                   /* a value does not fit its target type */                \
+    X(OutOfMemory, 7, "Out of memory")           /* a failed allocation, a tree beyond the work limit */   \
+    X(SubscriptOutOfRange, 9, "Subscript out of range") /* an index outside its list, invalid bounds */    \
+    X(DivisionByZero, 11, "Division by zero")    /* a slot reduced by an empty multi-material */           \
+    X(TypeMismatch, 13, "Type mismatch")         /* a record object this component did not create */       \
+    X(Internal, 51, "Internal error")            /* a C++ failure with no better number */                 \
+    X(BadFileNumber, 52, "Bad file name or number") /* a read after close, a file number not open */       \
+    X(FileNotFound, 53, "File not found")        /* nothing at the scene file's path */                    \
+    X(DeviceIO, 57, "Device I/O error")          /* a failed read, or the file shrank while read */        \
+    X(InputPastEndOfFile, 62, "Input past end of file") /* a field or count beyond the end of the file */  \
+    X(PermissionDenied, 70, "Permission denied") /* the scene file may not be read */                      \
+    X(PathFileAccess, 75, "Path/File access error") /* a folder, a special file, or an open that failed */ \
+    X(ObjectNotSet, 91, "Object variable or With block variable not set") /* no host scene interface, or   \
+                                                                             a null record in a list */    \
+    X(ResourceNotFound, 326, "Resource with this identifier not found") /* a string id not in the table */ \
+    X(GroupCycle, -2147221504 + 1000, "Group cycle") /* a group lists one of its own ancestors */
+// clang-format on
+
 enum class Err : std::int32_t {
-    InvalidProcedureCall = 5,
-    Overflow = 6,
-    OutOfMemory = 7,
-    SubscriptOutOfRange = 9,
-    DivisionByZero = 11,
-    FileNotFound = 53,
-    InputPastEndOfFile = 62,
-    ResourceNotFound = 326,
-    // Object-defined errors of the component: the platform's object error base 0x80040000 plus 1000 on.
-    GroupCycle = -2147221504 + 1000,
+#define IMP_KZV_ERROR_NUMBER(name, number, description) name = number,
+    IMP_KZV_ERROR_TABLE(IMP_KZV_ERROR_NUMBER)
+#undef IMP_KZV_ERROR_NUMBER
 };
 
 constexpr std::string_view default_description(Err e) {
     switch (e) {
-        case Err::InvalidProcedureCall: return "Invalid procedure call or argument";
-        case Err::Overflow: return "Overflow";
-        case Err::OutOfMemory: return "Out of memory";
-        case Err::SubscriptOutOfRange: return "Subscript out of range";
-        case Err::DivisionByZero: return "Division by zero";
-        case Err::FileNotFound: return "File not found";
-        case Err::InputPastEndOfFile: return "Input past end of file";
-        case Err::ResourceNotFound: return "Resource with this identifier not found";
-        case Err::GroupCycle: return "A group lists one of its own ancestors as a child group";
+#define IMP_KZV_ERROR_DESCRIPTION(name, number, description) \
+    case Err::name:                                          \
+        return description;
+        IMP_KZV_ERROR_TABLE(IMP_KZV_ERROR_DESCRIPTION)
+#undef IMP_KZV_ERROR_DESCRIPTION
     }
     return "Unexpected error";
+}
+
+constexpr std::int32_t number_of(Err e) {
+    return static_cast<std::int32_t>(e);
 }
 
 // Source of an error raised in a module-level procedure (the modules Globals and mdlErrHandler).
@@ -75,7 +92,20 @@ private:
     ErrorValue value_;
 };
 
-[[noreturn]] inline void raise(Err number, std::string description, std::string source) {
+// Raises number with its default description, followed by ": " and detail when detail is not empty.
+[[noreturn]] inline void raise(Err number, std::string_view detail, std::string source) {
+    std::string description(default_description(number));
+    if (!detail.empty()) {
+        description += ": ";
+        description += detail;
+    }
+    throw PluginError(number, std::move(description), std::move(source));
+}
+
+// Raises number with its default description followed directly by tail (e.g. " (string id 101)").
+[[noreturn]] inline void raise_continued(Err number, std::string_view tail, std::string source) {
+    std::string description(default_description(number));
+    description += tail;
     throw PluginError(number, std::move(description), std::move(source));
 }
 

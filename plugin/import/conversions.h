@@ -8,12 +8,13 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "common/plugin_error.h"
-#include "host/host_scene.h"
+#include "scenecalls/scene_calls.h"
 #include "scenefile/record_list.h"
 
 namespace imp_kzv::import {
@@ -31,8 +32,7 @@ inline double scaled_colour(float component) {
 
 [[noreturn]] inline void raise_overflow(std::string_view what, float component) {
     raise(Err::Overflow,
-          "Overflow: " + std::string(what) + " component " + std::to_string(component) +
-              " times 255 does not fit its range",
+          std::string(what) + " component " + std::to_string(component) + " times 255 does not fit its range",
           engine_source());
 }
 
@@ -53,8 +53,8 @@ inline std::int32_t colour_long(float component, std::string_view what) {
 
 [[noreturn]] inline void raise_subscript(std::string_view what, std::int64_t index, std::size_t size) {
     raise(Err::SubscriptOutOfRange,
-          "Subscript out of range: " + std::string(what) + " " + std::to_string(index) +
-              " is outside its list of " + std::to_string(size) + (size == 1 ? " element" : " elements"),
+          std::string(what) + " " + std::to_string(index) + " is outside its list of " +
+              std::to_string(size) + (size == 1 ? " element" : " elements"),
           engine_source());
 }
 
@@ -68,9 +68,22 @@ const T& element_at(const std::vector<T>& list, std::int64_t index, std::string_
 
 // "Object variable or With block variable not set": a record that a caller's list left null.
 [[noreturn]] inline void raise_not_set(std::string_view detail) {
-    throw PluginError(ErrorValue{kErrObjectNotSet,
-                                 "Object variable or With block variable not set: " + std::string(detail),
-                                 engine_source()});
+    raise(Err::ObjectNotSet, detail, engine_source());
+}
+
+// A record that a caller's list left null (a scene file never does) is error 91; `what` and `index`
+// name it in the description.
+template <class T>
+T& record_of(const std::shared_ptr<T>& record, std::string_view what, std::int64_t index) {
+    if (record == nullptr)
+        raise_not_set(std::string(what) + " " + std::to_string(index) + " refers to no record");
+    return *record;
+}
+
+// A record of a world list by index: 9 outside the list, 91 for a null entry.
+template <class T>
+T& record_at(const std::vector<std::shared_ptr<T>>& list, std::int64_t index, std::string_view what) {
+    return record_of(element_at(list, index, what), what, index);
 }
 
 // The same for a record list; a null record is error 91.

@@ -16,6 +16,7 @@ namespace imp_kzv {
 namespace {
 
 using import::element_at;
+using import::record_at;
 
 struct GroupFrame {
     const p3dGroup* group;
@@ -32,8 +33,8 @@ std::int32_t index_of(const clsPlugin::GroupList& groups, const p3dGroup& group)
 
 [[noreturn]] void raise_cycle(const p3dGroup& parent, std::int32_t childIndex, const p3dGroup& child) {
     raise(Err::GroupCycle,
-          "Group cycle: group \"" + parent.name + "\" lists group " + std::to_string(childIndex) + " (\"" +
-              child.name + "\"), which is already one of its ancestors",
+          "group \"" + parent.name + "\" lists group " + std::to_string(childIndex) + " (\"" + child.name +
+              "\"), which is already one of its ancestors",
           import::engine_source());
 }
 
@@ -58,13 +59,13 @@ void clsPlugin::CountWork(std::uint64_t units) {
     import_work_done_ += units;
     if (import_work_done_ > import::work_limit())
         raise(Err::OutOfMemory,
-              "Out of memory: the group tree expands to more than " + std::to_string(import::work_limit()) +
+              "the group tree expands to more than " + std::to_string(import::work_limit()) +
                   " nodes and polygons",
               import::engine_source());
 }
 
 tessavo::Handle clsPlugin::OpenGroupNode(const p3dGroup& group, tessavo::Handle parent) {
-    HostScene& host = Scene();
+    SceneCalls& host = Scene();
     CountWork(1);
     const tessavo::Handle node = host.CreateGroup(group.name);
     host.SetGroupParent(node, parent);
@@ -73,14 +74,13 @@ tessavo::Handle clsPlugin::OpenGroupNode(const p3dGroup& group, tessavo::Handle 
 }
 
 void clsPlugin::ImportMeshInstance(std::int32_t meshIndex, tessavo::Handle groupNode) {
-    HostScene& host = Scene();
-    const p3dWorld& world = *current_world_;
-    const p3dMesh& mesh = *element_at(world.View_MeshList(), meshIndex, "mesh index");
-    const meshGeom& geometry = *element_at(world.View_MeshGeomList(), mesh.iMeshGeom, "geometry index");
+    SceneCalls& host = Scene();
+    const p3dWorld& world = World();
+    const p3dMesh& mesh = record_at(world.View_MeshList(), meshIndex, "mesh index");
+    const meshGeom& geometry = record_at(world.View_MeshGeomList(), mesh.iMeshGeom, "geometry index");
     const MultiMaterial* multiMat =
-        mesh.iMultiMat == -1
-            ? nullptr
-            : element_at(world.View_MultiMatList(), mesh.iMultiMat, "multi-material index").get();
+        mesh.iMultiMat == -1 ? nullptr
+                             : &record_at(world.View_MultiMatList(), mesh.iMultiMat, "multi-material index");
 
     const auto& triangles = geometry.View_TriList();
     CountWork(1 + triangles.size());
@@ -95,13 +95,13 @@ void clsPlugin::ImportMeshInstance(std::int32_t meshIndex, tessavo::Handle group
     }
     host.SetGroupMatrix(meshNode, mesh.Get_p3dTransMatrix_16_dbl());
     if (import_progress_counter_ == std::numeric_limits<std::int32_t>::max())
-        raise(Err::Overflow, "Overflow: more mesh instance visits than the progress counter holds",
+        raise(Err::Overflow, "more mesh instance visits than the progress counter holds",
               import::engine_source());
     host.SetProgressValue(++import_progress_counter_);
 }
 
 tessavo::Handle clsPlugin::p3dGroupEnum(const p3dGroup& group, const tessavo::Handle& parentGroupHandle) {
-    const GroupList& groups = current_world_->View_GroupList();
+    const GroupList& groups = World().View_GroupList();
     std::vector<GroupFrame> path;
     std::vector<bool> onPath(groups.size(), false);
     std::size_t levels = 1;  // visits that an error raised now passes through
@@ -121,7 +121,7 @@ tessavo::Handle clsPlugin::p3dGroupEnum(const p3dGroup& group, const tessavo::Ha
                 continue;
             }
             const std::int32_t c = children[top.nextChild++];
-            const p3dGroup& child = *element_at(groups, c, "child group index");
+            const p3dGroup& child = record_at(groups, c, "child group index");
             if (onPath[static_cast<std::size_t>(c)]) raise_cycle(*top.group, c, child);
             levels = path.size() + 1;
             const tessavo::Handle node = OpenGroupNode(child, top.node);

@@ -33,13 +33,13 @@ const p3dMaterial* clsPlugin::SelectMaterial(const p3dTri& tri, const MultiMater
     const std::int32_t count = multiMat->GetMatCount();
     if (count == 0)
         raise(Err::DivisionByZero,
-              "Division by zero: the triangle's material slot " + std::to_string(tri.iMat) +
+              "the triangle's material slot " + std::to_string(tri.iMat) +
                   " cannot be reduced by a multi-material without entries",
               import::engine_source());
     // Truncating division: the entry keeps the sign of iMat, so -1 stays -1 and fails the lookup.
     const std::int32_t entry = tri.iMat % count;
     const std::int32_t worldIndex = multiMat->Get_iMatIndx(entry);
-    return element_at(materials, worldIndex, "material index").get();
+    return &import::record_at(materials, worldIndex, "material index");
 }
 
 tessavo::Handle clsPlugin::CreateStatePolygon(const p3dTri& tri, const VertexList& vertexList,
@@ -47,8 +47,8 @@ tessavo::Handle clsPlugin::CreateStatePolygon(const p3dTri& tri, const VertexLis
                                               const Point2List& texCoords2List, const Point3List& colorList,
                                               const MultiMaterial* multiMat) {
     try {
-        HostScene& host = Scene();
-        const MaterialList& materials = current_world_->View_MaterialList();
+        SceneCalls& host = Scene();
+        const MaterialList& materials = World().View_MaterialList();
         const tessavo::Handle polygon = host.CreatePolygon();
 
         // Working values, fresh per polygon: the texture point carries over between corners and the
@@ -105,7 +105,8 @@ tessavo::Handle clsPlugin::CreateStatePolygon(const p3dTri& tri, const VertexLis
 }
 
 void clsPlugin::ApplyMaterial(tessavo::Handle polygon, const p3dMaterial& material) {
-    HostScene& host = Scene();
+    SceneCalls& host = Scene();
+    if (material.diffuse == nullptr) import::raise_not_set("the material has no diffuse colour record");
     const p3dPt3D& d = *material.diffuse;
     host.SetPolygonColor(polygon, colour_long(d.x, "diffuse red"), colour_long(d.y, "diffuse green"),
                          colour_long(d.z, "diffuse blue"));

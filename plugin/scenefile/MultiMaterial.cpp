@@ -10,7 +10,7 @@ namespace imp_kzv {
 std::int32_t MultiMaterial::Get_iMatIndx(const std::int32_t& indx) const {
     if (indx < 0 || indx > GetUpperBound(iMatIndxList)) {
         raise(Err::SubscriptOutOfRange,
-              "Subscript out of range: material slot " + std::to_string(indx) + " of a multi-material with " +
+              "material slot " + std::to_string(indx) + " of a multi-material with " +
                   std::to_string(iMatIndxList.size()) + " slots",
               std::string(kSource));
     }

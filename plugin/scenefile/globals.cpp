@@ -14,8 +14,8 @@ constexpr std::string_view kModuleSource = kComponentSource;
 
 [[noreturn]] void raise_text_out_of_memory(std::string_view what, std::uint64_t at, std::int32_t length) {
     raise(Err::OutOfMemory,
-          "Out of memory: the " + std::string(what) + " of " + std::to_string(length) +
-              " characters at byte " + std::to_string(at),
+          "the " + std::string(what) + " of " + std::to_string(length) + " characters at byte " +
+              std::to_string(at),
           std::string(kModuleSource));
 }
 

@@ -25,7 +25,9 @@ class p3dCamera {
     void Read(SceneReader& file);
 
     // The field of view in degrees for one read in radians: radians * 180 / 3.14159265358979 in double,
-    // rounded to single, so the single nearest pi/2 gives exactly 90.
+    // rounded to single, so the single nearest pi/2 gives exactly 90. A finite result beyond the range
+    // of a single (|radians| above about 5.9e36) comes back as an infinity of its sign, never through
+    // an undefined conversion; Read raises overflow 6 for it.
     static float DegreesFromFileRadians(float radians) noexcept;
 
   private:

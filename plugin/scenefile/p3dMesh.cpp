@@ -14,12 +14,12 @@ std::array<double, 16> p3dMesh::Get_p3dTransMatrix_16_dbl() const noexcept {
     return m;
 }
 
-std::array<std::array<double, 4>, 4> p3dMesh::Get_p3dTransMatrix_4x4_dbl() const noexcept {
-    std::array<std::array<double, 4>, 4> m{};
+DoubleArray4x4 p3dMesh::Get_p3dTransMatrix_4x4_dbl() const noexcept {
+    DoubleArray4x4 m;
     for (std::size_t r = 0; r < 4; ++r) {
-        for (std::size_t c = 0; c < 3; ++c) m[r][c] = p3dTransMatrix[r][c];
+        for (std::size_t c = 0; c < 3; ++c) m(r, c) = p3dTransMatrix[r][c];
     }
-    m[3][3] = 1.0;
+    m(3, 3) = 1.0;
     return m;
 }
 

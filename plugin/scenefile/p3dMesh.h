@@ -21,8 +21,9 @@ class p3dMesh {
 
     // The 4 x 4 affine matrix row by row: element 4r + c = M(r, c), elements 3, 7, 11 = 0, 15 = 1.
     std::array<double, 16> Get_p3dTransMatrix_16_dbl() const noexcept;
-    // The same matrix indexed [row][column]: (r, c) = M(r, c), (0..2, 3) = 0, (3, 3) = 1.
-    std::array<std::array<double, 4>, 4> Get_p3dTransMatrix_4x4_dbl() const noexcept;
+    // The same matrix as a two-dimensional array: (r, c) = M(r, c), (0..2, 3) = 0, (3, 3) = 1, laid out
+    // with its first index varying fastest (see DoubleArray4x4).
+    DoubleArray4x4 Get_p3dTransMatrix_4x4_dbl() const noexcept;
     TransMatrix Get_p3dTransMatrix() const noexcept { return p3dTransMatrix; }
     void Set_p3dTransMatrix(const TransMatrix& m) noexcept { p3dTransMatrix = m; }
     // File order: name, iMeshGeom, iMultiMat, matrix (the two indices come before the matrix).

@@ -9,23 +9,23 @@ namespace imp_kzv::record_io {
 void RaiseInvalidSize(std::string_view what, std::int64_t value, std::uint64_t at, std::string_view reason,
                       std::string_view source) {
     raise(Err::SubscriptOutOfRange,
-          "Subscript out of range: the " + std::string(what) + " " + std::to_string(value) + " at byte " +
-              std::to_string(at) + " " + std::string(reason),
+          "the " + std::string(what) + " " + std::to_string(value) + " at byte " + std::to_string(at) + " " +
+              std::string(reason),
           std::string(source));
 }
 
 void RaiseOutOfMemory(std::string_view record, std::uint64_t at, std::string_view source) {
-    raise(Err::OutOfMemory,
-          "Out of memory while reading the " + std::string(record) + " at byte " + std::to_string(at),
-          std::string(source));
+    raise_continued(Err::OutOfMemory,
+                    " while reading the " + std::string(record) + " at byte " + std::to_string(at),
+                    std::string(source));
 }
 
 void CheckCountFits(const SceneReader& file, std::int32_t count, std::uint64_t at, const ListInfo& info) {
     const std::uint64_t left = file.remaining();
     if (static_cast<std::uint64_t>(count) <= left / info.min_item_bytes) return;
     raise(Err::InputPastEndOfFile,
-          "Input past end of file: the " + std::string(info.item) + " count " + std::to_string(count) +
-              " at byte " + std::to_string(at) + " needs at least " +
+          "the " + std::string(info.item) + " count " + std::to_string(count) + " at byte " +
+              std::to_string(at) + " needs at least " +
               std::to_string(static_cast<std::uint64_t>(count) * info.min_item_bytes) + " bytes, " +
               std::to_string(left) + " left",
           std::string(info.source));

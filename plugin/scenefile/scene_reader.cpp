@@ -1,5 +1,9 @@
 #include "scenefile/scene_reader.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
@@ -10,8 +14,8 @@ namespace imp_kzv {
 
 namespace {
 
-[[noreturn]] void raise_number(std::int32_t number, std::string description, std::string_view source) {
-    throw PluginError(ErrorValue{number, std::move(description), std::string(source)});
+[[noreturn]] void raise_number(Err number, const std::string& detail, std::string_view source) {
+    raise(number, detail, std::string(source));
 }
 
 std::string in_quotes(const std::string& path) {
@@ -25,25 +29,20 @@ std::uint64_t regular_file_size(const std::string& path, const std::string& sour
     std::error_code ec;
     const fs::file_status status = fs::status(path, ec);
     if (status.type() == fs::file_type::not_found || (ec && ec == std::errc::no_such_file_or_directory)) {
-        raise_number(static_cast<std::int32_t>(Err::FileNotFound), "File not found: " + in_quotes(path),
-                     source);
+        raise_number(Err::FileNotFound, in_quotes(path), source);
     }
     if (ec) {
-        raise_number(kErrPathFileAccess, "Path/File access error: " + in_quotes(path) + ": " + ec.message(),
-                     source);
+        raise_number(Err::PathFileAccess, in_quotes(path) + ": " + ec.message(), source);
     }
     if (status.type() == fs::file_type::directory) {
-        raise_number(kErrPathFileAccess,
-                     "Path/File access error: " + in_quotes(path) + " is a folder, not a file", source);
+        raise_number(Err::PathFileAccess, in_quotes(path) + " is a folder, not a file", source);
     }
     if (status.type() != fs::file_type::regular) {
-        raise_number(kErrPathFileAccess,
-                     "Path/File access error: " + in_quotes(path) + " is not a regular file", source);
+        raise_number(Err::PathFileAccess, in_quotes(path) + " is not a regular file", source);
     }
     const std::uintmax_t size = fs::file_size(path, ec);
     if (ec) {
-        raise_number(kErrPathFileAccess, "Path/File access error: " + in_quotes(path) + ": " + ec.message(),
-                     source);
+        raise_number(Err::PathFileAccess, in_quotes(path) + ": " + ec.message(), source);
     }
     return size;
 }
@@ -51,13 +50,12 @@ std::uint64_t regular_file_size(const std::string& path, const std::string& sour
 [[noreturn]] void raise_open_failure(const std::string& path, int error, const std::string& source) {
     const std::string reason = std::generic_category().message(error);
     if (error == ENOENT) {
-        raise_number(static_cast<std::int32_t>(Err::FileNotFound), "File not found: " + in_quotes(path),
-                     source);
+        raise_number(Err::FileNotFound, in_quotes(path), source);
     }
     if (error == EACCES || error == EPERM) {
-        raise_number(kErrPermissionDenied, "Permission denied: " + in_quotes(path), source);
+        raise_number(Err::PermissionDenied, in_quotes(path), source);
     }
-    raise_number(kErrPathFileAccess, "Path/File access error: " + in_quotes(path) + ": " + reason, source);
+    raise_number(Err::PathFileAccess, in_quotes(path) + ": " + reason, source);
 }
 
 }  // namespace
@@ -76,7 +74,8 @@ SceneReader::SceneReader(SceneReader&& other) noexcept
       open_(std::exchange(other.open_, false)),
       file_(std::move(other.file_)),
       buffer_(std::move(other.buffer_)),
-      path_(std::move(other.path_)) {}
+      path_(std::move(other.path_)),
+      descriptor_(std::exchange(other.descriptor_, -1)) {}
 
 SceneReader& SceneReader::operator=(SceneReader&& other) noexcept {
     if (this != &other) {
@@ -90,6 +89,7 @@ SceneReader& SceneReader::operator=(SceneReader&& other) noexcept {
         std::swap(file_, moved.file_);
         std::swap(buffer_, moved.buffer_);
         std::swap(path_, moved.path_);
+        std::swap(descriptor_, moved.descriptor_);
     }
     return *this;
 }
@@ -116,6 +116,41 @@ SceneReader SceneReader::open_file(const std::string& path, const std::string& s
     return reader;
 }
 
+SceneReader SceneReader::open_descriptor(int fd, const std::string& source) {
+    const std::string name = "file number " + std::to_string(fd);
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0)
+        raise_number(Err::BadFileNumber, name + " is not an open file", source);
+    const off_t start = ::lseek(fd, 0, SEEK_CUR);
+    if (!S_ISREG(info.st_mode) || start < 0) {
+        raise_number(Err::PathFileAccess, name + " is not a seekable regular file", source);
+    }
+    // A duplicate shares the position: reads go on where the caller's descriptor stands.
+    const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    std::FILE* f = copy < 0 ? nullptr : ::fdopen(copy, "rb");
+    if (f == nullptr) {
+        if (copy >= 0) ::close(copy);
+        raise_number(Err::PathFileAccess, name + " cannot be read", source);
+    }
+    SceneReader reader;
+    reader.file_.reset(f);
+    std::setvbuf(f, nullptr, _IONBF, 0);
+    reader.buffer_.resize(64 * 1024);  // a window that also suits one small record
+    reader.data_ = reader.buffer_.data();
+    reader.window_offset_ = static_cast<std::uint64_t>(start);
+    reader.size_ = std::max<std::uint64_t>(static_cast<std::uint64_t>(info.st_size), reader.window_offset_);
+    reader.path_ = name;
+    reader.descriptor_ = fd;
+    return reader;
+}
+
+void SceneReader::release_descriptor() noexcept {
+    if (descriptor_ < 0) return;
+    ::lseek(descriptor_, static_cast<off_t>(offset()), SEEK_SET);
+    descriptor_ = -1;
+    close();
+}
+
 void SceneReader::close() noexcept {
     const std::uint64_t at = offset();
     file_.reset();
@@ -130,18 +165,16 @@ void SceneReader::close() noexcept {
 
 void SceneReader::require_open(std::string_view what, std::string_view source) const {
     if (!open_) {
-        raise_number(
-            kErrBadFileNumber,
-            "Bad file name or number: the " + std::string(what) + " was read after the file was closed",
-            source);
+        raise_number(Err::BadFileNumber, "the " + std::string(what) + " was read after the file was closed",
+                     source);
     }
 }
 
 void SceneReader::raise_past_end(std::string_view what, std::uint64_t at, std::uint64_t needed,
                                  std::uint64_t left, std::string_view source) {
-    raise_number(static_cast<std::int32_t>(Err::InputPastEndOfFile),
-                 "Input past end of file: the " + std::string(what) + " at byte " + std::to_string(at) +
-                     " needs " + std::to_string(needed) + " bytes, " + std::to_string(left) + " left",
+    raise_number(Err::InputPastEndOfFile,
+                 "the " + std::string(what) + " at byte " + std::to_string(at) + " needs " +
+                     std::to_string(needed) + " bytes, " + std::to_string(left) + " left",
                  source);
 }
 
@@ -162,8 +195,8 @@ const std::byte* SceneReader::take_slow(std::size_t n, std::string_view what, st
     if (n > remaining()) raise_past_end(what, offset(), n, remaining(), source);
     if (file_) refill();
     if (n > window_size_ - pos_) {
-        raise_number(kErrDeviceIO,
-                     "Device I/O error: the " + std::string(what) + " at byte " + std::to_string(offset()) +
+        raise_number(Err::DeviceIO,
+                     "the " + std::string(what) + " at byte " + std::to_string(offset()) +
                          " could not be read from " + in_quotes(path_) +
                          " (the file shrank or a read failed)",
                      source);

@@ -4,18 +4,14 @@
 // of its own, so a scene file is never read byte by byte and never has to be held in memory whole. It
 // knows the total size in both cases, so remaining() tells how much a count may still claim.
 //
-// Error numbers raised while opening and reading a scene file (all as PluginError):
-//    53  File not found            open_file: nothing exists at the path
-//    70  Permission denied         open_file: the file exists but may not be read
-//    75  Path/File access error    open_file: the path is a directory, not a regular file, or cannot be
-//    opened 57  Device I/O error          a read from the open file failed, or the file shrank while being
-//    read 52  Bad file name or number   a read after close() 62  Input past end of file    a field, text or
-//    user-data block runs past the end of the file, or a list
-//                                  count is larger than the rest of the file could hold
-//     9  Subscript out of range    a negative list count, a track with fewer than one point or a negative
-//                                  user-data length: sizing a list to invalid bounds
-//     7  Out of memory             an allocation for a record, list or text failed
-// Every description says what was being read and at which byte offset.
+// Errors raised while opening and reading a scene file (all as PluginError, numbers in
+// common/plugin_error.h): 53 FileNotFound, 70 PermissionDenied and 75 PathFileAccess when opening;
+// 57 DeviceIO when a read from the open file fails or the file shrank; 52 BadFileNumber for a read after
+// close(); 62 InputPastEndOfFile when a field, text or user-data block runs past the end of the file, or
+// a list count is larger than the rest of the file could hold; 9 SubscriptOutOfRange for a negative list
+// count, a track with fewer than one point or a negative user-data length (sizing a list to invalid
+// bounds); 7 OutOfMemory when an allocation for a record, list or text fails. Every description says
+// what was being read and at which byte offset.
 #pragma once
 
 #include <bit>
@@ -32,11 +28,6 @@
 #include "common/plugin_error.h"
 
 namespace imp_kzv {
-
-inline constexpr std::int32_t kErrBadFileNumber = 52;
-inline constexpr std::int32_t kErrDeviceIO = 57;
-inline constexpr std::int32_t kErrPermissionDenied = 70;
-inline constexpr std::int32_t kErrPathFileAccess = 75;
 
 // Little-endian decoding from raw bytes, independent of the host's byte order and alignment.
 namespace le {
@@ -71,6 +62,12 @@ class SceneReader {
     // parameter so that tests can make it tiny and cross every refill boundary (at least kMaxContiguous).
     static SceneReader open_file(const std::string& path, const std::string& source);
     static SceneReader open_file(const std::string& path, const std::string& source, std::size_t buffer_size);
+    // Reads the open, seekable file descriptor fd from its current position on (a client's file number);
+    // fd stays the caller's. Offsets count from the start of the file. An invalid descriptor fails with
+    // 52, one that is not a seekable regular file with 75. Call release_descriptor() when done.
+    static SceneReader open_descriptor(int fd, const std::string& source);
+    // Puts the descriptor's position just behind the bytes read so far and lets go of it.
+    void release_descriptor() noexcept;
 
     // A moved-from reader is closed.
     SceneReader(SceneReader&& other) noexcept;
@@ -136,6 +133,7 @@ class SceneReader {
     std::unique_ptr<std::FILE, FileCloser> file_;
     std::vector<std::byte> buffer_;
     std::string path_;
+    int descriptor_ = -1;  // the caller's descriptor of open_descriptor, repositioned on release
 };
 
 }  // namespace imp_kzv

@@ -4,9 +4,21 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 
 namespace imp_kzv {
 
 using TransMatrix = std::array<std::array<float, 3>, 4>;
+
+// A two-dimensional array of doubles with bounds (0 to 3, 0 to 3), laid out as the automation arrays
+// of the host platform are: the first index varies fastest, so element (i, j) sits at elements[i + 4 j]
+// and the memory order is that of a row-by-row 16-element matrix transposed.
+struct DoubleArray4x4 {
+    std::array<double, 16> elements{};
+
+    double& operator()(std::size_t i, std::size_t j) noexcept { return elements[i + 4 * j]; }
+    double operator()(std::size_t i, std::size_t j) const noexcept { return elements[i + 4 * j]; }
+    bool operator==(const DoubleArray4x4&) const = default;
+};
 
 }  // namespace imp_kzv

@@ -3,7 +3,7 @@
 #include <new>
 
 #include "common/plugin_error.h"
-#include "host/host_scene.h"
+#include "scenecalls/scene_calls.h"
 #include "shell/component_state.h"
 #include "shell/err_handler.h"
 #include "shell/locale_strings.h"

@@ -6,14 +6,16 @@
 // Runs on the host's thread; the component-wide state it uses belongs to that thread.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "common/plugin_error.h"
-#include "host/host_scene.h"
+#include "scenecalls/scene_calls.h"
 #include "scenefile/p3dWorld.h"
 #include "shell/server.h"
 #include "tessavo/host_scene.h"
@@ -202,7 +204,7 @@ class clsPlugin final : public tessavo::RefCounted<tessavo::IPlug, _clsPlugin> {
 
     // The host scene interface as members of this class call it (errors of a missing one carry the
     // source "Imp_KZV.clsPlugin").
-    HostScene& Scene() noexcept { return scene_; }
+    SceneCalls& Scene() noexcept { return scene_; }
 
   public:
     using MaterialList = std::vector<std::shared_ptr<p3dMaterial>>;
@@ -214,16 +216,27 @@ class clsPlugin final : public tessavo::RefCounted<tessavo::IPlug, _clsPlugin> {
     // The record tree of the most recent import (null before the first); kept until the next one.
     const std::shared_ptr<p3dWorld>& CurrentWorld() const noexcept { return current_world_; }
 
+    // The Import command for a scene already in memory: DoImport reads sceneBytes instead of opening
+    // fileName (which still names the scene's folder for its bitmaps), then the completion or failure
+    // message follows as after the dialog. For hosts and tests that hold the scene's bytes.
+    Status ImportScene(const std::string& fileName, std::span<const std::byte> sceneBytes) noexcept;
+
   private:
     // The import engine (plugin/import). DoImport reports its own failure to the host and answers
     // false; the other two pass errors on to their caller with one more trace line.
     bool DoImport(const std::string& fileName);
+    // The same with the scene's bytes at hand: nothing is opened.
+    bool DoImport(const std::string& fileName, std::span<const std::byte> sceneBytes);
     tessavo::Handle p3dGroupEnum(const p3dGroup& group, const tessavo::Handle& parentGroupHandle);
     tessavo::Handle CreateStatePolygon(const p3dTri& tri, const VertexList& vertexList,
                                        const Point2List& texCoordsList, const Point2List& texCoords2List,
                                        const Point3List& colorList, const MultiMaterial* multiMat);
 
-    // Steps of DoImport.
+    // Steps of DoImport. RunImport reads sceneBytes when given, the file fileName otherwise.
+    bool RunImport(const std::string& fileName, const std::span<const std::byte>* sceneBytes);
+    class WorldWalk;
+    // The world the running import walks (see WorldWalk).
+    p3dWorld& World() const noexcept { return *walked_world_; }
     void ImportCameras();
     void ImportLights();
     void ImportTracks();
@@ -239,13 +252,16 @@ class clsPlugin final : public tessavo::RefCounted<tessavo::IPlug, _clsPlugin> {
     void ApplyMaterial(tessavo::Handle polygon, const p3dMaterial& material);
     // Shows a message box titled with the application title; a failure of the box is an error.
     void ShowMessage(const std::string& text, tessavo::MessageIcon icon);
+    // The message that ends the Import command: completion message 1, or "Import Failed!".
+    void ShowImportOutcome(bool imported);
 
     std::shared_ptr<p3dWorld> current_world_;
+    p3dWorld* walked_world_ = nullptr;
     std::int32_t import_progress_counter_ = 0;
     // Group nodes, mesh nodes and polygons created by the current import (bounded, see import_limits.h).
     std::uint64_t import_work_done_ = 0;
 
-    HostScene scene_{class_source(kClassName)};
+    SceneCalls scene_{class_source(kClassName)};
     tessavo::LiveObject live_{ComponentLifetime()};
 };
 

@@ -40,11 +40,20 @@ const std::string& CompletionMessage(int n) {
 
 }  // namespace
 
+// The message box is a platform service that the plug-in's own code calls: its failure keeps the
+// service's number and description and carries the plug-in's source, "Imp_KZV.clsPlugin".
 void clsPlugin::ShowMessage(const std::string& text, tessavo::MessageIcon icon) {
     tessavo::Status status =
         tessavo::CurrentUserInterface().MessageBox(text, icon, Component().application_title);
     if (!status.ok())
-        throw PluginError(ErrorValue{status.number, std::move(status.description), std::move(status.source)});
+        throw PluginError(ErrorValue{status.number, std::move(status.description), class_source(kClassName)});
+}
+
+void clsPlugin::ShowImportOutcome(bool imported) {
+    if (imported)
+        ShowMessage(CompletionMessage(1), tessavo::MessageIcon::Information);
+    else
+        ShowMessage("Import Failed!", tessavo::MessageIcon::Exclamation);
 }
 
 // Import has no handler of its own: an error outside DoImport is the failure of the host's call.
@@ -53,10 +62,17 @@ clsPlugin::Status clsPlugin::IPlug_Import(std::int32_t& result) noexcept {
     try {
         const std::string fileName = TheForm().GetOpenedfile();
         if (fileName.empty()) return {};
-        if (DoImport(fileName))
-            ShowMessage(CompletionMessage(1), tessavo::MessageIcon::Information);
-        else
-            ShowMessage("Import Failed!", tessavo::MessageIcon::Exclamation);
+        ShowImportOutcome(DoImport(fileName));
+        return {};
+    } catch (...) {
+        return ToStatus(CurrentError(class_source(kClassName)));
+    }
+}
+
+clsPlugin::Status clsPlugin::ImportScene(const std::string& fileName,
+                                         std::span<const std::byte> sceneBytes) noexcept {
+    try {
+        ShowImportOutcome(DoImport(fileName, sceneBytes));
         return {};
     } catch (...) {
         return ToStatus(CurrentError(class_source(kClassName)));

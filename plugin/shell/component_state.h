@@ -1,5 +1,6 @@
 // The component-wide state of Imp_KZV: one copy per host thread that uses the component, shared by
-// every plug-in object of that thread. Everything starts empty, zero or false.
+// every plug-in object of that thread. Everything starts empty, zero or false, also when the library is
+// unloaded and loaded again by a thread that used it before.
 #pragma once
 
 #include <array>

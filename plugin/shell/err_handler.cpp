@@ -4,15 +4,12 @@
 #include <new>
 #include <stdexcept>
 
-#include "host/host_scene.h"
 #include "resources/version_info.h"
+#include "scenecalls/scene_calls.h"
 #include "shell/component_state.h"
 
 namespace imp_kzv {
 namespace {
-
-// The platform's number for a failure it has no better name for.
-constexpr std::int32_t kErrInternal = 51;
 
 bool IsModule(std::string_view module) {
     return module == "Globals" || module == "mdlErrHandler";
@@ -31,8 +28,7 @@ const std::string& DefaultErrorSource() {
 }
 
 ErrorValue Platform(Err number, std::string_view source) {
-    return ErrorValue{static_cast<std::int32_t>(number), std::string(default_description(number)),
-                      std::string(source)};
+    return ErrorValue{number_of(number), std::string(default_description(number)), std::string(source)};
 }
 
 }  // namespace
@@ -72,14 +68,14 @@ ErrorValue CurrentError(std::string_view caller_source) noexcept {
         } catch (const std::overflow_error&) {
             return Platform(Err::Overflow, caller_source);
         } catch (const std::exception& e) {
-            return ErrorValue{kErrInternal, e.what(), std::string(caller_source)};
+            return ErrorValue{number_of(Err::Internal), e.what(), std::string(caller_source)};
         } catch (...) {
-            return ErrorValue{kErrInternal, "Internal error", std::string(caller_source)};
+            return Platform(Err::Internal, caller_source);
         }
     } catch (...) {
         // Not even the error value could be built: keep at least its number.
         ErrorValue out_of_memory;
-        out_of_memory.number = static_cast<std::int32_t>(Err::OutOfMemory);
+        out_of_memory.number = number_of(Err::OutOfMemory);
         return out_of_memory;
     }
 }
@@ -87,7 +83,7 @@ ErrorValue CurrentError(std::string_view caller_source) noexcept {
 void ReportErrToHost(const ErrorValue& error, std::string_view module, std::string_view procedure) noexcept {
     try {
         const std::string trace = BuildErrSource(error.source, module, procedure);
-        HostScene(kComponentSource).ReportError(error.number, error.description, trace);
+        SceneCalls(kComponentSource).ReportError(error.number, error.description, trace);
     } catch (...) {
         // The report is lost, but the host's call must still end normally.
     }

@@ -3,8 +3,8 @@
 #include <string_view>
 
 #include "common/plugin_error.h"
-#include "host/host_scene.h"
 #include "resources/string_table.h"
+#include "scenecalls/scene_calls.h"
 #include "shell/component_state.h"
 #include "shell/err_handler.h"
 
@@ -16,9 +16,8 @@ constexpr std::int32_t kLcidOfSecondBlock = 407;  // decimal, as the host gives 
 // Loads id from the string table; a missing id raises error 326 in module-level code.
 std::string LoadResourceString(std::int32_t id) {
     if (const auto text = FindString(id)) return std::string(*text);
-    raise(Err::ResourceNotFound,
-          std::string(default_description(Err::ResourceNotFound)) + " (string id " + std::to_string(id) + ")",
-          std::string(kComponentSource));
+    raise_continued(Err::ResourceNotFound, " (string id " + std::to_string(id) + ")",
+                    std::string(kComponentSource));
 }
 
 }  // namespace
@@ -56,7 +55,7 @@ std::string LoadLocaleString(std::int32_t id) {
                   ": Error while loading LocaleStringResource: " + CurrentError(kComponentSource).description;
     }
     std::int32_t kind = tessavo::kMessageError;
-    HostScene(kComponentSource).ReportMessage(message, kind);
+    SceneCalls(kComponentSource).ReportMessage(message, kind);
     return std::string();
 }
 

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <sstream>
 #include <thread>
@@ -50,6 +53,22 @@ TEST(TerminalUserInterface, DialogReadsOneLineAndEndOfInputCancels) {
     EXPECT_EQ(Ask(), "/last/no-newline.KZV");
     EXPECT_EQ(Ask(), "") << "end of input cancels";
     EXPECT_NE(input.prompts().find("KZV|*.KZV;"), std::string::npos);
+}
+
+// "link/.." is the parent of link's target, not the folder that holds link: the answer keeps its "..".
+TEST(TerminalUserInterface, DialogKeepsDotDotBehindASymbolicLink) {
+    namespace fs = std::filesystem;
+    const fs::path root = fs::temp_directory_path() / ("kzv-dialog-" + std::to_string(::getpid()));
+    fs::create_directories(root / "real" / "inner");
+    std::ofstream(root / "real" / "x.KZV") << "scene";
+    fs::create_directory_symlink(root / "real" / "inner", root / "link");
+    const std::string typed = (root / "link" / ".." / "x.KZV").string();
+    TerminalInput input(typed + "\n./sub/../y.KZV\n");
+    const std::string answer = Ask();
+    EXPECT_EQ(answer, typed);
+    EXPECT_TRUE(fs::equivalent(answer, root / "real" / "x.KZV")) << "names the file the user meant";
+    EXPECT_EQ(Ask(), (fs::current_path() / "sub" / ".." / "y.KZV").string()) << "only \".\" segments go";
+    fs::remove_all(root);
 }
 
 TEST(TerminalUserInterface, MessageBoxIsALineOnStderr) {

@@ -2,21 +2,38 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
+#include <tuple>
+
+#include "tessavo/host_scene_operations.h"
 
 namespace kzv_test {
 
 using tessavo::Handle;
 using tessavo::Status;
+using tessavo::VBool;
 
 struct RecordingHost::State {
     std::int32_t lcid = 1033;
     std::map<std::string, int, std::less<>> calls;                        // calls so far per operation
     std::map<std::pair<std::string, int>, Status, std::less<>> failures;  // (op, n) -> status
+    std::map<std::pair<std::string, int>, std::function<void()>, std::less<>> actions;  // (op, n) -> run
     std::map<HandleKind, std::int32_t> issued;                            // handles so far per kind
     std::vector<std::string> lines;
 };
 
 namespace {
+
+// The kind of handle that an operation with a result issues.
+HandleKind KindOf(std::string_view op) {
+    if (op == "LoadBitmap") return HandleKind::Bitmap;
+    if (op == "CreateCamera") return HandleKind::Camera;
+    if (op == "CreateLight") return HandleKind::Light;
+    if (op == "CreateTrack") return HandleKind::Track;
+    if (op == "CreateGroup") return HandleKind::Group;
+    if (op == "CreatePolygon") return HandleKind::Polygon;
+    return HandleKind::Vertex;  // AddPolygonVertex
+}
 
 // Answers every operation; the call log in front of it records the calls.
 class AnsweringHost final : public tessavo::RefCounted<tessavo::IHostApplication> {
@@ -24,82 +41,21 @@ class AnsweringHost final : public tessavo::RefCounted<tessavo::IHostApplication
     explicit AnsweringHost(std::shared_ptr<RecordingHost::State> state) : state_(std::move(state)) {}
 
     Status Attached() noexcept override { return Answer("AttachHost"); }
-    Status GetHostLCID(std::int32_t& lcid) noexcept override {
-        Status status = Answer("GetHostLCID");
-        if (status.ok()) lcid = state_->lcid;
-        return status;
+    // Every scene operation is counted and answered (see Answer); one with a result gets a fresh handle
+    // of its kind, or the configured locale identifier.
+#define KZV_ANSWER(Name, parameters, arguments)             \
+    Status Name parameters noexcept override {              \
+        static_cast<void>(std::forward_as_tuple arguments); \
+        return Answer(#Name);                               \
     }
-    Status ReportMessage(const std::string&, std::int32_t&) noexcept override {
-        return Answer("ReportMessage");
+#define KZV_ANSWER_RESULT(Name, parameters, arguments, inputs, input_arguments, Result, result) \
+    Status Name parameters noexcept override {                                                  \
+        static_cast<void>(std::forward_as_tuple input_arguments);                               \
+        return Issue(#Name, result);                                                            \
     }
-    Status ReportError(std::int32_t, const std::string&, const std::string&) noexcept override {
-        return Answer("ReportError");
-    }
-    Status ShowProgress(tessavo::VBool) noexcept override { return Answer("ShowProgress"); }
-    Status SetProgressMax(std::int32_t) noexcept override { return Answer("SetProgressMax"); }
-    Status SetProgressValue(std::int32_t) noexcept override { return Answer("SetProgressValue"); }
-    Status LoadBitmap(const std::string&, tessavo::VBool, Handle& bitmap) noexcept override {
-        return Issue("LoadBitmap", HandleKind::Bitmap, bitmap);
-    }
-    Status CreateCamera(const std::string&, Handle& camera) noexcept override {
-        return Issue("CreateCamera", HandleKind::Camera, camera);
-    }
-    Status SetCameraPosition(Handle, double, double, double) noexcept override {
-        return Answer("SetCameraPosition");
-    }
-    Status SetCameraAxes(Handle, const std::array<double, 3>&, const std::array<double, 3>&,
-                         const std::array<double, 3>&) noexcept override {
-        return Answer("SetCameraAxes");
-    }
-    Status SetCameraFov(Handle, double) noexcept override { return Answer("SetCameraFov"); }
-    Status SetCameraRange(Handle, double) noexcept override { return Answer("SetCameraRange"); }
-    Status SetCameraMode(Handle, std::int32_t) noexcept override { return Answer("SetCameraMode"); }
-    Status CreateLight(const std::string&, const std::array<double, 3>&, Handle& light) noexcept override {
-        return Issue("CreateLight", HandleKind::Light, light);
-    }
-    Status SetLightColor(Handle, const std::array<std::uint8_t, 3>&) noexcept override {
-        return Answer("SetLightColor");
-    }
-    Status SetLightIntensity(Handle, double) noexcept override { return Answer("SetLightIntensity"); }
-    Status SetLightIntensity2(Handle, double) noexcept override { return Answer("SetLightIntensity2"); }
-    Status SetLightRange(Handle, double) noexcept override { return Answer("SetLightRange"); }
-    Status CreateTrack(const std::string&, tessavo::VBool, const std::vector<double>&, std::int32_t,
-                       Handle& track) noexcept override {
-        return Issue("CreateTrack", HandleKind::Track, track);
-    }
-    Status AddCameraToWorld(Handle) noexcept override { return Answer("AddCameraToWorld"); }
-    Status AddLightToWorld(Handle) noexcept override { return Answer("AddLightToWorld"); }
-    Status AddTrackToWorld(Handle) noexcept override { return Answer("AddTrackToWorld"); }
-    Status CreateGroup(const std::string&, Handle& group) noexcept override {
-        return Issue("CreateGroup", HandleKind::Group, group);
-    }
-    Status SetGroupParent(Handle, Handle) noexcept override { return Answer("SetGroupParent"); }
-    Status SetGroupMatrix(Handle, const std::array<double, 16>&) noexcept override {
-        return Answer("SetGroupMatrix");
-    }
-    Status AddGroupToWorld(Handle, std::int32_t) noexcept override { return Answer("AddGroupToWorld"); }
-    Status CreatePolygon(Handle& polygon) noexcept override {
-        return Issue("CreatePolygon", HandleKind::Polygon, polygon);
-    }
-    Status AddPolygonVertex(Handle, const std::array<double, 6>&, Handle& vertex) noexcept override {
-        return Issue("AddPolygonVertex", HandleKind::Vertex, vertex);
-    }
-    Status SetVertexNormal(Handle, const std::array<double, 3>&) noexcept override {
-        return Answer("SetVertexNormal");
-    }
-    Status SetPolygonVertexColor(Handle, Handle, const std::array<std::uint8_t, 3>&) noexcept override {
-        return Answer("SetPolygonVertexColor");
-    }
-    Status SetPolygonVertexUV2(Handle, Handle, const std::array<double, 2>&) noexcept override {
-        return Answer("SetPolygonVertexUV2");
-    }
-    Status SetPolygonColor(Handle, std::int32_t, std::int32_t, std::int32_t) noexcept override {
-        return Answer("SetPolygonColor");
-    }
-    Status SetPolygonBitmap(Handle, Handle) noexcept override { return Answer("SetPolygonBitmap"); }
-    Status SetPolygonBitmap2(Handle, Handle) noexcept override { return Answer("SetPolygonBitmap2"); }
-    Status ClosePolygon(Handle) noexcept override { return Answer("ClosePolygon"); }
-    Status AddPolygonToGroup(Handle, Handle) noexcept override { return Answer("AddPolygonToGroup"); }
+    TESSAVO_HOST_SCENE_OPERATIONS(KZV_ANSWER, KZV_ANSWER_RESULT)
+#undef KZV_ANSWER_RESULT
+#undef KZV_ANSWER
 
   private:
     // Counts the call and answers it: the planned failure of this call, or success.
@@ -107,6 +63,12 @@ class AnsweringHost final : public tessavo::RefCounted<tessavo::IHostApplication
         try {
             auto counted = state_->calls.try_emplace(std::string(op), 0).first;
             const int n = ++counted->second;
+            if (const auto action = state_->actions.find(std::pair(std::string(op), n));
+                action != state_->actions.end()) {
+                const std::function<void()> run = std::move(action->second);
+                state_->actions.erase(action);
+                run();
+            }
             const auto failure = state_->failures.find(std::pair(std::string(op), n));
             return failure == state_->failures.end() ? Status{} : failure->second;
         } catch (...) {
@@ -114,9 +76,15 @@ class AnsweringHost final : public tessavo::RefCounted<tessavo::IHostApplication
         }
     }
 
-    Status Issue(std::string_view op, HandleKind kind, Handle& handle) noexcept {
+    Status Issue(std::string_view op, std::int32_t& result) noexcept {
         Status status = Answer(op);
-        if (status.ok()) handle = NthHandle(kind, ++state_->issued[kind]);
+        if (!status.ok()) return status;
+        if (op == "GetHostLCID") {
+            result = state_->lcid;
+        } else {
+            const HandleKind kind = KindOf(op);
+            result = NthHandle(kind, ++state_->issued[kind]);
+        }
         return status;
     }
 
@@ -141,6 +109,10 @@ void RecordingHost::FailCall(std::string op, int n, std::int32_t number, std::st
                              std::string source) {
     state_->failures[std::pair(std::move(op), n)] =
         Status::failure(number, std::move(description), std::move(source));
+}
+
+void RecordingHost::OnCall(std::string op, int n, std::function<void()> action) {
+    state_->actions[std::pair(std::move(op), n)] = std::move(action);
 }
 
 const std::vector<std::string>& RecordingHost::lines() const noexcept {

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -56,6 +57,8 @@ class RecordingHost {
     // Makes the n-th call (from 1, counting from the start) of op fail with this status.
     // op is the name in the log, e.g. "CreatePolygon" or "AttachHost".
     void FailCall(std::string op, int n, std::int32_t number, std::string description, std::string source);
+    // Runs action inside the n-th call of op, before it is answered: a host callback into the plug-in.
+    void OnCall(std::string op, int n, std::function<void()> action);
 
     // The log lines, in call order.
     const std::vector<std::string>& lines() const noexcept;

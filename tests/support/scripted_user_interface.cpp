@@ -23,7 +23,10 @@ tessavo::Status ScriptedUserInterface::MessageBox(const std::string& text, tessa
                                                   const std::string& title) noexcept {
     try {
         messages_.push_back({text, icon, title});
-        return {};
+        if (message_failures_.empty()) return {};
+        tessavo::Status failure = std::move(message_failures_.front());
+        message_failures_.pop_front();
+        return failure;
     } catch (...) {
         std::abort();
     }

@@ -22,6 +22,8 @@ class ScriptedUserInterface final : public tessavo::RefCounted<tessavo::IUserInt
     void AnswerDialog(std::string path) { answers_.push_back({std::move(path), {}}); }
     // Queues a dialog that fails with status.
     void FailDialog(tessavo::Status status) { answers_.push_back({{}, std::move(status)}); }
+    // Makes the next message box that has no failure queued yet fail with status (it is still recorded).
+    void FailMessageBox(tessavo::Status status) { message_failures_.push_back(std::move(status)); }
 
     const std::vector<std::string>& dialog_filters() const noexcept { return filters_; }
     const std::vector<Message>& messages() const noexcept { return messages_; }
@@ -36,6 +38,7 @@ class ScriptedUserInterface final : public tessavo::RefCounted<tessavo::IUserInt
         tessavo::Status status;
     };
     std::deque<Answer> answers_;
+    std::deque<tessavo::Status> message_failures_;
     std::vector<std::string> filters_;
     std::vector<Message> messages_;
 };

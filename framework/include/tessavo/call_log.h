@@ -35,51 +35,12 @@ class CallLog final : public RefCounted<IHostApplication, IUserInterface> {
     static Ref<CallLog> Create(Ref<IHostApplication> host, Ref<IUserInterface> ui, Sink sink);
 
     Status Attached() noexcept override;
-    Status GetHostLCID(std::int32_t& lcid) noexcept override;
-    Status ReportMessage(const std::string& text, std::int32_t& kind) noexcept override;
-    Status ReportError(std::int32_t number, const std::string& description,
-                       const std::string& source) noexcept override;
-    Status ShowProgress(VBool show) noexcept override;
-    Status SetProgressMax(std::int32_t count) noexcept override;
-    Status SetProgressValue(std::int32_t count) noexcept override;
-    Status LoadBitmap(const std::string& path, VBool flag, Handle& bitmap) noexcept override;
-    Status CreateCamera(const std::string& name, Handle& camera) noexcept override;
-    Status SetCameraPosition(Handle camera, double x, double y, double z) noexcept override;
-    Status SetCameraAxes(Handle camera, const std::array<double, 3>& axis1,
-                         const std::array<double, 3>& axis2,
-                         const std::array<double, 3>& axis3) noexcept override;
-    Status SetCameraFov(Handle camera, double degrees) noexcept override;
-    Status SetCameraRange(Handle camera, double distance) noexcept override;
-    Status SetCameraMode(Handle camera, std::int32_t mode) noexcept override;
-    Status CreateLight(const std::string& name, const std::array<double, 3>& position,
-                       Handle& light) noexcept override;
-    Status SetLightColor(Handle light, const std::array<std::uint8_t, 3>& rgb) noexcept override;
-    Status SetLightIntensity(Handle light, double intensity) noexcept override;
-    Status SetLightIntensity2(Handle light, double intensity) noexcept override;
-    Status SetLightRange(Handle light, double distance) noexcept override;
-    Status CreateTrack(const std::string& name, VBool cyclic, const std::vector<double>& points,
-                       std::int32_t count, Handle& track) noexcept override;
-    Status AddCameraToWorld(Handle camera) noexcept override;
-    Status AddLightToWorld(Handle light) noexcept override;
-    Status AddTrackToWorld(Handle track) noexcept override;
-    Status CreateGroup(const std::string& name, Handle& group) noexcept override;
-    Status SetGroupParent(Handle group, Handle parent) noexcept override;
-    Status SetGroupMatrix(Handle group, const std::array<double, 16>& matrix) noexcept override;
-    Status AddGroupToWorld(Handle group, std::int32_t flag) noexcept override;
-    Status CreatePolygon(Handle& polygon) noexcept override;
-    Status AddPolygonVertex(Handle polygon, const std::array<double, 6>& data,
-                            Handle& vertex) noexcept override;
-    Status SetVertexNormal(Handle vertex, const std::array<double, 3>& normal) noexcept override;
-    Status SetPolygonVertexColor(Handle vertex, Handle polygon,
-                                 const std::array<std::uint8_t, 3>& rgb) noexcept override;
-    Status SetPolygonVertexUV2(Handle vertex, Handle polygon,
-                               const std::array<double, 2>& uv) noexcept override;
-    Status SetPolygonColor(Handle polygon, std::int32_t red, std::int32_t green,
-                           std::int32_t blue) noexcept override;
-    Status SetPolygonBitmap(Handle polygon, Handle bitmap) noexcept override;
-    Status SetPolygonBitmap2(Handle polygon, Handle bitmap) noexcept override;
-    Status ClosePolygon(Handle polygon) noexcept override;
-    Status AddPolygonToGroup(Handle polygon, Handle group) noexcept override;
+#define TESSAVO_LOGGED(Name, parameters, arguments) Status Name parameters noexcept override;
+#define TESSAVO_LOGGED_RESULT(Name, parameters, arguments, inputs, input_arguments, Result, result) \
+    TESSAVO_LOGGED(Name, parameters, arguments)
+    TESSAVO_HOST_SCENE_OPERATIONS(TESSAVO_LOGGED, TESSAVO_LOGGED_RESULT)
+#undef TESSAVO_LOGGED_RESULT
+#undef TESSAVO_LOGGED
 
     Status OpenFileDialog(const std::string& filter, std::string& path) noexcept override;
     Status MessageBox(const std::string& text, MessageIcon icon, const std::string& title) noexcept override;

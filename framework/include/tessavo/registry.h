@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tessavo/host_scene.h"
+#include "tessavo/status.h"
 
 namespace tessavo {
 

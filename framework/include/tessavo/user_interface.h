@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "tessavo/host_scene.h"
 #include "tessavo/object.h"
+#include "tessavo/status.h"
 
 namespace tessavo {
 

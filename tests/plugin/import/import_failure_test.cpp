@@ -1,6 +1,8 @@
 // The error path of an import: numbers, traces, the order of the report, and what stays in the host.
 #include <gmock/gmock.h>
 
+#include <functional>
+
 #include "import/import_limits.h"
 #include "import_fixture.h"
 #include "null_host.h"
@@ -285,16 +287,80 @@ TEST(ImportFailure, AnInterfaceReplacedDuringTheImportTakesTheNextCalls) {
     tessavo::IHostApplication* app = log.get();
     ASSERT_TRUE(plugin->SetHost(app).ok());
 
-    const auto path = std::filesystem::temp_directory_path() /
-                      ("kzv-import-replaced-" + std::to_string(::getpid()) + ".KZV");
-    scenewriter::WriteSceneFile(*OneMeshWorld(TriangleGeometry({Tri({})})), path.string());
-    ui->AnswerDialog(path.string());
-    std::int32_t result = 0;
-    const tessavo::Status status = plugin->Import(result);
-    std::filesystem::remove(path);
+    const auto bytes = scenewriter::WriteScene(*OneMeshWorld(TriangleGeometry({Tri({})})));
+    const tessavo::Status status = plugin->ImportScene("scene.KZV", bytes);
     EXPECT_EQ(status.number, tessavo::kErrNotAttached);
     ASSERT_TRUE(second);
     EXPECT_THAT(lines.back(), StartsWith(R"({"op": "SetProgressValue")"));
+}
+
+}  // namespace
+}  // namespace kzv_test
+
+namespace kzv_test {
+namespace {
+
+// A host callback may put a null record into a list of the world being imported (the world is public
+// through CurrentWorld and its Set_ accessors). Every world-level list reports such a record as error 91
+// where the import reaches it, instead of dereferencing a null.
+TEST(ImportFailure, NullRecordOfEveryWorldListIsError91) {
+    struct Case {
+        const char* list;
+        const char* op;  // the host call during which the list is replaced
+        int n;
+        std::function<void(p3dWorld&)> set_null;
+    };
+    const Case cases[] = {
+        {"cameras", "SetProgressMax", 1, [](p3dWorld& w) { w.Set_CameraList({nullptr}); }},
+        {"lights", "ReportMessage", 1, [](p3dWorld& w) { w.Set_LightList({nullptr}); }},
+        {"tracks", "ReportMessage", 2, [](p3dWorld& w) { w.Set_TrackList({nullptr}); }},
+        {"materials", "ReportMessage", 3, [](p3dWorld& w) { w.Set_MaterialList({nullptr}); }},
+        {"groups", "ReportMessage", 3, [](p3dWorld& w) { w.Set_GroupList({nullptr}); }},
+        {"meshes", "SetGroupParent", 1, [](p3dWorld& w) { w.Set_MeshList({nullptr}); }},
+        {"geometries", "SetGroupParent", 1, [](p3dWorld& w) { w.Set_MeshGeomList({nullptr}); }},
+        {"multi-materials", "SetGroupParent", 1, [](p3dWorld& w) { w.Set_MultiMatList({nullptr}); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.list);
+        ImportRun run;
+        run.host().OnCall(c.op, c.n, [&] { c.set_null(*run.plugin().CurrentWorld()); });
+        run.Import(*FullWorld());
+        ExpectFailedImport(run.host());
+        const Report r = OnlyReport(run.host());
+        EXPECT_EQ(r.number, 91);
+        EXPECT_THAT(r.description, HasSubstr("refers to no record"));
+    }
+}
+
+// The last step's ShowProgress(False) fails after the result was set: the failure is reported, and the
+// import still answers True.
+TEST(ImportFailure, FailingFinalProgressHideIsReportedAfterTheResultWasSet) {
+    ImportRun run;
+    run.host().FailCall("ShowProgress", 2, 3003, "Progress bar gone", "Host.Progress");
+    run.Import(*OneMeshWorld(TriangleGeometry({Tri({})})));
+    const Report r = OnlyReport(run.host());
+    EXPECT_EQ(r.number, 3003);
+    EXPECT_EQ(r.trace, Lines({"Host.Progress", "Imp_KZV_Plugin.clsPlugin.DoImport"}));
+    EXPECT_EQ(run.host().LinesOf("ShowProgress").back(), R"({"op": "ShowProgress", "args": [0]})");
+    EXPECT_EQ(run.host().ui().messages().back().text, "Import Complete");
+}
+
+// Failures of the platform's services called from the plug-in's own code carry the plug-in's source:
+// a message box that fails in Import is returned to the host as Imp_KZV.clsPlugin's error; in Export
+// it is ignored.
+TEST(ImportFailure, FailingMessageBoxIsImportsErrorAndIgnoredByExport) {
+    ImportRun run;
+    run.host().ui().FailMessageBox(tessavo::Status::failure(7, "Out of memory", "UserInterface"));
+    const auto bytes = scenewriter::WriteScene(*OneMeshWorld(TriangleGeometry({})));
+    const tessavo::Status status = run.plugin().ImportScene("scene.KZV", bytes);
+    EXPECT_EQ(status.number, 7);
+    EXPECT_EQ(status.description, "Out of memory");
+    EXPECT_EQ(status.source, "Imp_KZV.clsPlugin");
+
+    run.host().ui().FailMessageBox(tessavo::Status::failure(7, "Out of memory", "UserInterface"));
+    std::int32_t result = -1;
+    EXPECT_TRUE(run.plugin().Export(result).ok());
+    EXPECT_EQ(result, 0);
 }
 
 }  // namespace

@@ -153,6 +153,8 @@ inline std::shared_ptr<p3dWorld> FullWorld() {
 // thread. The log starts empty after SetHost.
 class ImportRun {
   public:
+    static constexpr char kNominalPath[] = "/nonexistent/scenes/scene.KZV";
+
     explicit ImportRun(std::int32_t lcid = 1033) : host_(lcid), ui_(host_.user_interface()) {
         EXPECT_TRUE(clsPlugin::Create(plugin_).ok());
         tessavo::IHostApplication* app = host_.application();
@@ -177,8 +179,14 @@ class ImportRun {
         return path.string();
     }
 
+    // Imports world from memory, as the Import command would after the dialog: nothing is written.
+    // The scene's nominal path names no existing file, so its bitmaps are looked up beside that path.
+    void Import(const p3dWorld& world) {
+        const std::vector<std::byte> bytes = scenewriter::WriteScene(world);
+        EXPECT_TRUE(plugin_->ImportScene(kNominalPath, bytes).ok());
+    }
     // Runs the Import command on world; the dialog answers with the written file's path.
-    std::string Import(const p3dWorld& world) {
+    std::string ImportFile(const p3dWorld& world) {
         const std::string path = WriteFile(world);
         ImportPath(path);
         return path;

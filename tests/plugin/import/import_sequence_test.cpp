@@ -131,7 +131,7 @@ TEST(ImportSequence, BitmapsAreLoadedFromTheFolderBesideTheSceneFile) {
     second->textureName = "unused.bmp";  // kept in the record, not loaded: its flag is false
     w->Set_MaterialList({first, second});
     ImportRun run;
-    const std::string path = run.Import(*w);
+    const std::string path = run.ImportFile(*w);
     const std::string folder = path.substr(0, path.rfind('/') + 1);
     EXPECT_THAT(
         run.host().LinesOf("LoadBitmap"),
@@ -173,11 +173,44 @@ TEST(ImportSequence, ExportShowsItsMessageEvenWhenTheDialogFails) {
               R"({"op": "MessageBox", "args": ["Export Complete", "information", "KZV"]})");
 }
 
+TEST(ImportSequence, FailingDialogEndsTheImportSilently) {
+    ImportRun run;
+    run.host().ui().FailDialog(tessavo::Status::failure(32755, "Cancel was selected.", "CommonDialog"));
+    std::int32_t result = -1;
+    ASSERT_TRUE(run.plugin().Import(result).ok());
+    EXPECT_EQ(result, 0);
+    EXPECT_THAT(run.host().Ops(), ElementsAre("OpenFileDialog")) << "no DoImport, no message";
+}
+
 TEST(ImportSequence, LocaleWithBaseIndex200ShowsItsTexts) {
     ImportRun run(407);
     run.Import(*OneMeshWorld(TriangleGeometry({})));
     EXPECT_EQ(run.host().LinesOf("MessageBox").back(),
               R"({"op": "MessageBox", "args": ["999999", "information", "999999"]})");
+    std::int32_t result = -1;
+    ASSERT_TRUE(run.plugin().Export(result).ok());
+    EXPECT_EQ(run.host().LinesOf("MessageBox").back(),
+              R"({"op": "MessageBox", "args": ["999999", "information", "999999"]})");
+}
+
+// A host callback that starts another import on the same plug-in object in the middle of a walk: the
+// nested import replaces the current world, and the outer walk still finishes on its own world.
+TEST(ImportSequence, ANestedImportDoesNotFreeTheWorldUnderTheWalk) {
+    ImportRun run;
+    auto outer = OneMeshWorld(TriangleGeometry({Tri({}), Tri({})}));
+    outer->Set_GroupList({Group("root", {0}, {1}), Group("child", {0})});
+    auto inner = std::make_shared<p3dWorld>();
+    inner->Set_GroupList({Group("inner")});
+    const auto inner_bytes = scenewriter::WriteScene(*inner);
+    run.host().OnCall("CreateGroup", 2,
+                      [&] { EXPECT_TRUE(run.plugin().ImportScene("inner.KZV", inner_bytes).ok()); });
+    run.Import(*outer);
+    EXPECT_EQ(run.host().Count("CreatePolygon"), 4u) << "two triangles in each of the two mesh nodes";
+    EXPECT_EQ(run.host().Count("CreateGroup"), 5u) << "root, mesh, child, mesh, and the nested root";
+    ASSERT_EQ(run.host().ui().messages().size(), 2u);
+    EXPECT_EQ(run.host().ui().messages()[1].text, "Import Complete") << "the outer import";
+    EXPECT_EQ(run.host().Count("ReportError"), 0u);
+    EXPECT_EQ(run.plugin().CurrentWorld()->View_GroupList().size(), 1u) << "the nested import's world stays";
 }
 
 TEST(ImportSequence, SecondImportStartsAfresh) {

@@ -1,6 +1,9 @@
 // Field order and exact byte consumption of each record, pinned with hand-written bytes.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include "scenefile/globals.h"
 #include "test_support.h"
 
@@ -63,6 +66,30 @@ TEST(Camera, FieldOfViewIsConvertedToDegreesExactly) {
     }
 }
 
+// Degrees beyond the largest single are an overflow of the read, not a platform-dependent conversion;
+// an infinite field of view stays infinite, and the largest convertible one still reads.
+TEST(Camera, FieldOfViewBeyondSinglePrecisionIsAnOverflow) {
+    const auto camera_with_fov = [](float radians) {
+        ByteWriter w;
+        w.raw_text("");
+        for (int i = 0; i < 12; ++i) w.float32(0);
+        w.float32(radians).float32(0).float32(0);
+        return w;
+    };
+    for (const float radians : {6e36f, -3e38f}) {
+        ByteWriter w = camera_with_fov(radians);
+        SceneReader file(w.data());
+        p3dCamera cam;
+        const ErrorValue error = ErrorOf([&] { cam.Read(file); });
+        EXPECT_EQ(error.number, 6) << radians;
+        EXPECT_EQ(error.source, "Imp_KZV.p3dCamera");
+    }
+    ByteWriter w = camera_with_fov(5.9e36f);
+    EXPECT_GT(ReadRecord<p3dCamera>(w, w.size()).fov, 3.3e38f);
+    ByteWriter inf = camera_with_fov(std::numeric_limits<float>::infinity());
+    EXPECT_TRUE(std::isinf(ReadRecord<p3dCamera>(inf, inf.size()).fov));
+}
+
 TEST(Mesh, ReadsTheTwoIndicesBeforeTheMatrix) {
     ByteWriter w;
     w.raw_text("").int32(4).int32(-1);
@@ -73,9 +100,13 @@ TEST(Mesh, ReadsTheTwoIndicesBeforeTheMatrix) {
     const std::array<double, 16> expected16 = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 10, 20, 30, 1};
     EXPECT_EQ(mesh.Get_p3dTransMatrix_16_dbl(), expected16);
     const auto m44 = mesh.Get_p3dTransMatrix_4x4_dbl();
-    EXPECT_EQ(m44[3][0], 10);
-    EXPECT_EQ(m44[0][3], 0);
-    EXPECT_EQ(m44[3][3], 1);
+    EXPECT_EQ(m44(3, 0), 10);
+    EXPECT_EQ(m44(0, 3), 0);
+    EXPECT_EQ(m44(3, 3), 1);
+    // The two-dimensional form keeps its first index varying fastest: in memory it is the 16-element
+    // form transposed, the position in elements 3, 7 and 11.
+    const std::array<double, 16> transposed = {1, 0, 0, 10, 0, 1, 0, 20, 0, 0, 1, 30, 0, 0, 0, 1};
+    EXPECT_EQ(m44.elements, transposed);
 }
 
 TEST(Group, UserDataTakesLengthPlusOneBytes) {

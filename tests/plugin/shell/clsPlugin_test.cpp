@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
+#include <tuple>
 
 #include "fresh_thread.h"
 #include "plugin_session.h"
+#include "scripted_user_interface.h"
 #include "shell/component_state.h"
 #include "tessavo/framework_objects.h"
 
@@ -50,6 +53,9 @@ TEST(clsPlugin, FixedAnswersThroughTheContract) {
     };
     const std::int32_t expected[] = {0, 0, 0, -1, 0, 0, 0, 0};
     RunOnFreshThread([&] {
+        // The commands' dialog is a scripted one that cancels: nothing waits for a terminal.
+        auto ui = tessavo::MakeRef<kzv_test::ScriptedUserInterface>();
+        tessavo::ScopedUserInterface scoped(ui.get());
         auto plugin = NewPlugin();
         IPlug& plug = *plugin;
         // Written values of the ignored properties do not come back.
@@ -71,6 +77,92 @@ TEST(clsPlugin, FixedAnswersThroughTheContract) {
         result = 9;
         EXPECT_TRUE(plug.Export(result).ok());
         EXPECT_EQ(result, 0);
+        EXPECT_EQ(ui->dialog_filters().size(), 2u) << "both commands asked the scripted dialog";
+    });
+}
+
+// The members that do nothing: they succeed, call neither the host nor the user, and change nothing.
+TEST(clsPlugin, MembersThatDoNothingLeaveHostAndStateAlone) {
+    RunOnFreshThread([] {
+        PluginSession session;
+        auto ui = tessavo::MakeRef<kzv_test::ScriptedUserInterface>();
+        tessavo::ScopedUserInterface scoped(ui.get());
+        session.host.ClearLog();
+        IPlug& plug = *session.plugin;
+        std::int16_t index = 2, key = 65, shift = 1;
+        tessavo::IObject* parent = nullptr;
+        const std::pair<const char*, std::function<tessavo::Status()>> members[] = {
+            {"NewWorldLoaded", [&] { return plug.NewWorldLoaded(); }},
+            {"Undo", [&] { return plug.Undo(); }},
+            {"Redo", [&] { return plug.Redo(); }},
+            {"SelectedEntityChanged", [&] { return plug.SelectedEntityChanged(); }},
+            {"ViewPortClick", [&] { return plug.ViewPortClick(index); }},
+            {"ViewPortPaint", [&] { return plug.ViewPortPaint(1, 99); }},
+            {"KeyPress", [&] { return plug.KeyPress(key, shift); }},
+            {"ResetToolbar", [&] { return plug.ResetToolbar(); }},
+            {"SaveToolbar", [&] { return plug.SaveToolbar(); }},
+            {"RestoreToolbar", [&] { return plug.RestoreToolbar(); }},
+            {"SetPlugParent", [&] { return plug.SetPlugParent(parent); }},
+            {"ResetPlugParent", [&] { return plug.ResetPlugParent(); }},
+        };
+        const auto before = std::tuple(Component().caption, Component().plugin_index, Component().root_group,
+                                       Component().host_scene.get(), Component().host_object.get());
+        for (const auto& [name, call] : members) EXPECT_TRUE(call().ok()) << name;
+        EXPECT_TRUE(session.host.lines().empty());
+        EXPECT_TRUE(ui->dialog_filters().empty() && ui->messages().empty());
+        EXPECT_EQ(std::tuple(Component().caption, Component().plugin_index, Component().root_group,
+                             Component().host_scene.get(), Component().host_object.get()),
+                  before);
+    });
+}
+
+// The position of a virtual member in its interface's table, as the Itanium C++ ABI of this platform
+// encodes it in a pointer to member: 1 + the byte offset of its slot.
+template <class Member>
+std::size_t SlotOf(Member member) {
+    static_assert(sizeof(Member) == 2 * sizeof(std::uintptr_t));
+    std::uintptr_t raw = 0;
+    std::memcpy(&raw, &member, sizeof raw);
+    return (raw - 1) / sizeof(void*);
+}
+
+// _clsPlugin offers its 19 members after the two of IObject, in the order hosts rely on.
+TEST(clsPlugin, DefaultInterfaceHasItsNineteenMembersInOrder) {
+    using I = imp_kzv::_clsPlugin;
+    const std::size_t slots[] = {
+        SlotOf(&I::IPlug_SetHost),
+        SlotOf(&I::get_IPlug_PluginType),
+        SlotOf(&I::IPlug_Undo),
+        SlotOf(&I::IPlug_Redo),
+        SlotOf(&I::IPlug_ViewPortClick),
+        SlotOf(&I::IPlug_ViewPortMouseUp),
+        SlotOf(&I::IPlug_ViewPortMouseDown),
+        SlotOf(&I::IPlug_ViewPortMouseMove),
+        SlotOf(&I::IPlug_ViewPortPaint),
+        SlotOf(&I::get_IPlug_Caption),
+        SlotOf(&I::get_IPlug_PluginActive),
+        SlotOf(&I::IPlug_SetRootGroup),
+        SlotOf(&I::get_IPlug_CompatibleZorvaneVersion),
+        SlotOf(&I::get_IPlug_MyPluginIndex),
+        SlotOf(&I::put_IPlug_MyPluginIndex),
+        SlotOf(&I::get_IPlug_CanImport),
+        SlotOf(&I::get_IPlug_CanExport),
+        SlotOf(&I::IPlug_SetPlugParent),
+        SlotOf(&I::IPlug_ResetPlugParent),
+    };
+    ASSERT_EQ(SlotOf(&tessavo::IObject::Release), 1u);
+    for (std::size_t i = 0; i < std::size(slots); ++i) EXPECT_EQ(slots[i], i + 2) << "member " << i;
+
+    RunOnFreshThread([] {
+        auto plugin = NewPlugin();
+        I& members = *plugin;
+        ASSERT_TRUE(members.put_IPlug_MyPluginIndex(-5).ok());
+        std::int32_t index = 0;
+        ASSERT_TRUE(members.get_IPlug_MyPluginIndex(index).ok());
+        EXPECT_EQ(index, -5);
+        tessavo::VBool can_export = tessavo::kTrue;
+        ASSERT_TRUE(members.get_IPlug_CanExport(can_export).ok());
+        EXPECT_EQ(can_export, tessavo::kFalse);
     });
 }
 
@@ -143,7 +235,7 @@ TEST(clsPlugin, SetHostTwiceMovesToTheSecondHostAndReloads) {
         EXPECT_EQ(Component().host_object.get(), second.application());
         EXPECT_EQ(Component().caption, "999999");
         std::int32_t kind = 4;
-        imp_kzv::HostScene("Imp_KZV").ReportMessage("after", kind);
+        imp_kzv::SceneCalls("Imp_KZV").ReportMessage("after", kind);
         EXPECT_EQ(second.Count("ReportMessage"), 1u);
         EXPECT_EQ(session.host.Count("ReportMessage"), 0u);
     });
@@ -165,6 +257,20 @@ TEST(clsPlugin, SetHostFailuresAreReportedAndTheCallSucceeds) {
     });
 }
 
+TEST(clsPlugin, SetHostStopsWhenAttachHostFails) {
+    RunOnFreshThread([] {
+        RecordingHost host;
+        host.FailCall("AttachHost", 1, 3002, "Host refuses", "Host.App");
+        auto plugin = NewPlugin();
+        tessavo::IHostApplication* app = host.application();
+        EXPECT_TRUE(plugin->SetHost(app).ok());
+        EXPECT_EQ(host.Ops(), (std::vector<std::string>{"AttachHost"})) << "no locale asked, nothing loaded";
+        EXPECT_EQ(Component().caption, "");
+        // The interface stays unattached: the report cannot reach the host and is dropped.
+        EXPECT_EQ(Component().host_object.get(), host.application()) << "the host was kept before the attach";
+    });
+}
+
 TEST(clsPlugin, ASecondObjectReplacesTheHostSceneInterfaceAndEitherEndEmptiesIt) {
     RunOnFreshThread([] {
         PluginSession session;
@@ -180,7 +286,7 @@ TEST(clsPlugin, ASecondObjectReplacesTheHostSceneInterfaceAndEitherEndEmptiesIt)
         EXPECT_NE(Component().auxiliary.get(), nullptr) << "held until the thread ends";
         EXPECT_NE(Component().host_object.get(), nullptr) << "held until the thread ends";
         try {
-            imp_kzv::HostScene("Imp_KZV.clsPlugin").CreatePolygon();
+            imp_kzv::SceneCalls("Imp_KZV.clsPlugin").CreatePolygon();
             ADD_FAILURE() << "no error without a host scene interface";
         } catch (const imp_kzv::PluginError& e) {
             EXPECT_EQ(e.number(), 91);

@@ -7,8 +7,8 @@
 #include <stdexcept>
 
 #include "fresh_thread.h"
-#include "host/host_scene.h"
 #include "plugin_session.h"
+#include "scenecalls/scene_calls.h"
 #include "shell/component_state.h"
 
 namespace {
@@ -41,7 +41,7 @@ TEST(BuildErrSource, AddsOneLineAfterAForeignSourceOnly) {
 struct FakeEngine {
     int levels_below_root = 0;
     std::function<void()> polygon_failure = [] {
-        imp_kzv::raise(Err::Overflow, "Overflow", imp_kzv::class_source("clsPlugin"));
+        imp_kzv::raise(Err::Overflow, {}, imp_kzv::class_source("clsPlugin"));
     };
 
     void CreateStatePolygon() try { polygon_failure(); } catch (...) {
@@ -106,7 +106,7 @@ TEST(ErrorTrace, HostFailureKeepsTheHostsNumberDescriptionAndSourceFirst) {
         session.host.ClearLog();
         FakeEngine engine;
         engine.polygon_failure = [] {
-            imp_kzv::HostScene(imp_kzv::class_source("clsPlugin")).CreatePolygon();
+            imp_kzv::SceneCalls(imp_kzv::class_source("clsPlugin")).CreatePolygon();
         };
         EXPECT_FALSE(engine.DoImport());
         EXPECT_EQ(
@@ -168,6 +168,30 @@ TEST(RaiseErrToCaller, RaisesTheSameNumberAndDescriptionWithTheLongerTrace) {
             EXPECT_EQ(e.source(), "Imp_KZV_Plugin.myActionUndoRedo.ActionUndoRedo_Undo");
         }
     });
+}
+
+}  // namespace
+
+namespace {
+
+// Raise sites give only details: the table supplies number and default description.
+TEST(ErrorTable, RaisedDescriptionsStartWithTheDefaultOne) {
+    using imp_kzv::Err;
+    const auto raised = [](auto raise_it) {
+        try {
+            raise_it();
+        } catch (const imp_kzv::PluginError& e) {
+            return std::pair(e.number(), e.description());
+        }
+        return std::pair(0, std::string());
+    };
+    EXPECT_EQ(raised([] { imp_kzv::raise(Err::ObjectNotSet, {}, "Imp_KZV"); }),
+              std::pair(91, std::string("Object variable or With block variable not set")));
+    EXPECT_EQ(raised([] { imp_kzv::raise(Err::FileNotFound, "'x.KZV'", "Imp_KZV"); }),
+              std::pair(53, std::string("File not found: 'x.KZV'")));
+    EXPECT_EQ(raised([] { imp_kzv::raise_continued(Err::ResourceNotFound, " (string id 7)", "Imp_KZV"); }),
+              std::pair(326, std::string("Resource with this identifier not found (string id 7)")));
+    EXPECT_EQ(imp_kzv::number_of(Err::GroupCycle), static_cast<std::int32_t>(0x800403E8u));
 }
 
 }  // namespace

@@ -77,6 +77,34 @@ TEST(LocaleStrings, MissingIdIsReportedWithTheCaptionBeforeAndSetupGoesOn) {
     });
 }
 
+// The caption itself missing: its report is made with the caption from before this load.
+TEST(LocaleStrings, MissingCaptionIsReportedWithThePreviousCaption) {
+    RunOnFreshThread([] {
+        PluginSession session(407);
+        const auto table = TableWithout({102});
+        imp_kzv::ScopedStringTable scoped(table);
+        session.host.ClearLog();
+        ASSERT_TRUE(session.plugin->IPlug_SetApplicationLCID(1033).ok());
+        EXPECT_EQ(session.host.lines(),
+                  std::vector<std::string>{R"({"op": "ReportMessage", "args": ["999999: Error while loading )"
+                                           R"(LocaleStringResource: Resource with this identifier not found )"
+                                           R"j((string id 102)", 1]})j"});
+        EXPECT_EQ(CurrentTexts(),
+                  (Texts{100, "KZV Import Export Plugin", "", "Import Complete", "Export Complete"}));
+    });
+}
+
+// Strings 205 and 206 are in the table but no text of the component uses them.
+TEST(LocaleStrings, Strings205And206AreNeverRead) {
+    RunOnFreshThread([] {
+        const auto table = TableWithout({205, 206});
+        imp_kzv::ScopedStringTable scoped(table);
+        PluginSession session(407);
+        EXPECT_EQ(session.host.Count("ReportMessage") + session.host.Count("ReportError"), 0u);
+        EXPECT_EQ(CurrentTexts(), kBlock200);
+    });
+}
+
 TEST(LocaleStrings, MissingCompletionMessageFailsTheSetupWithThreeTraceLines) {
     RunOnFreshThread([] {
         const auto table = TableWithout({103});

@@ -4,13 +4,11 @@
 
 #include <set>
 
+#include "scenefile/p3dPt3D.h"
+#include "shell/record_interfaces.h"
 #include "shell/record_object.h"
 
 namespace {
-
-struct FakeRecord {
-    int value = 42;
-};
 
 TEST(ComponentServer, RegistersEveryPublicClassUnderAStableId) {
     const auto& server = imp_kzv::ComponentServer();
@@ -35,12 +33,16 @@ TEST(ComponentServer, RegistersEveryPublicClassUnderAStableId) {
 TEST(RecordObject, WrapsANewRecordAndKeepsTheComponentLoaded) {
     ASSERT_TRUE(imp_kzv::CanUnloadComponent() == tessavo::kResultOk);
     void* object = nullptr;
-    ASSERT_TRUE(imp_kzv::CreateRecordObject<FakeRecord>(tessavo::IObject::kInterfaceId, object).ok());
-    auto* wrapper = static_cast<imp_kzv::RecordObject<FakeRecord>*>(static_cast<tessavo::IObject*>(object));
-    EXPECT_EQ(wrapper->record()->value, 42);
+    ASSERT_TRUE(imp_kzv::CreateRecordObject<imp_kzv::p3dPt3D>(imp_kzv::_p3dPt3D::kInterfaceId, object).ok());
+    auto* point = static_cast<imp_kzv::_p3dPt3D*>(object);
+    float x = 1;
+    ASSERT_TRUE(point->get_x(x).ok());
+    EXPECT_EQ(x, 0) << "a new, empty record";
     EXPECT_EQ(imp_kzv::CanUnloadComponent(), tessavo::kResultFalse);
-    wrapper->Release();
+    point->Release();
     EXPECT_EQ(imp_kzv::CanUnloadComponent(), tessavo::kResultOk);
+    EXPECT_EQ(imp_kzv::CreateRecordObject<imp_kzv::p3dPt3D>(imp_kzv::_p3dWorld::kInterfaceId, object).number,
+              tessavo::kErrNoInterface);
 }
 
 TEST(ComponentEntryPoints, EveryPublicClassIsCreatableThroughItsFactory) {
