@@ -1,7 +1,6 @@
-// The glTF document built from a scene, before it is written to files.
+// The glTF document built from a scene, with what its buffer is made of, before it is written to
+// files.
 #pragma once
-
-#include <tiny_gltf.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -10,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "host/gltf/containers.h"
+#include "host/gltf/document.h"
 #include "host/gltf/gltf_writer.h"
 #include "host/gltf/repairs.h"
 #include "host/gltf/transform.h"
@@ -58,10 +59,9 @@ struct BinaryPiece {
 };
 
 struct GltfDocument {
-    // Everything but the buffer list. The one buffer (binary_size bytes, zero where nothing is
-    // written) is written to its file piece by piece: `pieces`, then `vertices`.
-    tinygltf::Model model;
-    std::size_t binary_size = 0;
+    // The document; its one buffer (model.buffer_size bytes, zero where nothing is written) is
+    // written to its file piece by piece: `pieces`, then `vertices`.
+    Document model;
     std::vector<BinaryPiece> pieces;
     std::vector<VertexSource> vertices;
     std::vector<std::vector<float>> track_points;  // the memory of the tracks' pieces
@@ -70,17 +70,11 @@ struct GltfDocument {
     RepairLog repairs;
 };
 
-// Receives `size` bytes for `offset` in the buffer.
-using BinarySink = std::function<void(std::size_t offset, const void* data, std::size_t size)>;
-
 GltfDocument build_document(const Scene& scene, const GltfOptions& options, ImagePlacement images);
 
 // Makes the vertex arrays of every primitive of `document`, built from `scene`, and hands them to
 // `sink` a batch at a time; notes the repairs they need in document.repairs.
 void write_vertex_data(const Scene& scene, GltfDocument& document, const BinarySink& sink);
-
-// The document's JSON text; `buffer_uri` names the external binary file, or is empty for .glb.
-std::string document_json(const GltfDocument& document, const std::string& buffer_uri, bool pretty);
 
 // `text` with every invalid UTF-8 sequence replaced by U+FFFD, since JSON text must be UTF-8.
 std::string valid_utf8(const std::string& text);
