@@ -11,6 +11,7 @@
 #include <optional>
 #include <span>
 #include <stdexcept>
+#include <unordered_map>
 #include <utility>
 
 #include "host/gltf/colour_space.h"
@@ -21,6 +22,7 @@
 #include "host/gltf/transform.h"
 #include "host/gltf/vertex_data.h"
 #include "host/scene/summary.h"
+#include "host/scene/value_table.h"
 #include "host/scene/world_bounds.h"
 
 namespace kzv::host::gltf {
@@ -291,6 +293,58 @@ class DocumentBuilder {
         return static_cast<int>(doc_.model.meshes.size() - 1);
     }
 
+    // ---- Instances ----
+
+    // Whether two mesh nodes' polygons make the same mesh: the same polygons in the same order, with
+    // the same materials and the same corner values.
+    bool same_geometry(std::span<const std::uint32_t> a, std::span<const std::uint32_t> b) const {
+        if (a.size() != b.size()) return false;
+        std::vector<const Corner*> corners;
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            const Polygon& p = scene_.polygons[a[i]];
+            const Polygon& q = scene_.polygons[b[i]];
+            if (p.corner_count != q.corner_count || p.has_color != q.has_color || p.bitmap != q.bitmap ||
+                p.bitmap2 != q.bitmap2 || (p.has_color && p.color != q.color))
+                return false;
+            corners.clear();
+            for_each_corner(scene_, p, [&](const Corner& c) { corners.push_back(&c); });
+            std::size_t k = 0;
+            bool same = true;
+            for_each_corner(scene_, q, [&](const Corner& c) { same = same && same_bytes(*corners[k++], c); });
+            if (!same) return false;
+        }
+        return true;
+    }
+
+    // A hash of what same_geometry compares.
+    std::uint64_t geometry_hash(std::span<const std::uint32_t> polygons) const {
+        std::uint64_t h = polygons.size();
+        const auto mix = [&h](std::uint64_t value) { h = (h ^ value) * 0x9E3779B97F4A7C15u; };
+        for (const std::uint32_t index : polygons) {
+            const Polygon& p = scene_.polygons[index];
+            mix(p.corner_count);
+            mix((std::uint64_t{p.bitmap} << 32) | p.bitmap2);
+            if (p.has_color)
+                for (const std::int32_t c : p.color)
+                    mix(static_cast<std::uint32_t>(c) | (std::uint64_t{1} << 32));
+            for_each_corner(scene_, p, [&](const Corner& c) { mix(corner_hash(c)); });
+        }
+        return h;
+    }
+
+    // The mesh of a mesh node: mesh nodes whose vertices stay as the scene has them (nothing baked
+    // into them) and whose geometry is the same share one mesh, written once.
+    int mesh_for(const Group& group, std::span<const std::uint32_t> polygons,
+                 const MeshTransform& transform) {
+        if (transform.bake) return add_mesh(group, polygons, transform);
+        std::vector<MeshInstance>& candidates = meshes_by_geometry_[geometry_hash(polygons)];
+        for (const MeshInstance& candidate : candidates)
+            if (same_geometry(candidate.polygons, polygons)) return candidate.mesh;
+        const int mesh = add_mesh(group, polygons, transform);
+        candidates.push_back({polygons, mesh});
+        return mesh;
+    }
+
     // ---- Nodes ----
 
     // The group's matrix in output space, with what glTF cannot hold repaired.
@@ -347,7 +401,7 @@ class DocumentBuilder {
         const bool bake_mirrors = transform.bake && linear_determinant(*transform.bake) < 0;
         transform.reverse_winding = options_.convert_axes != bake_mirrors;
         transform.linear_colors = options_.linear_colors;
-        if (!polygons.empty()) node.mesh = add_mesh(group, polygons, transform);
+        if (!polygons.empty()) node.mesh = mesh_for(group, polygons, transform);
         if (visit.parent_node >= 0) doc_.model.nodes[visit.parent_node].children.push_back(index);
         node_of_group_[visit.group] = index;
         return transform.bake;
@@ -550,7 +604,13 @@ class DocumentBuilder {
     std::map<MaterialKey, int> materials_;
     std::map<std::uint32_t, int> textures_;
     std::vector<int> node_of_group_;
-    std::optional<VertexNumbering> numbering_;     // made for the first primitive
+    std::optional<VertexNumbering> numbering_;  // made for the first primitive
+    // Meshes written so far by a hash of their geometry, with the polygons they were made of.
+    struct MeshInstance {
+        std::span<const std::uint32_t> polygons;
+        int mesh;
+    };
+    std::unordered_map<std::uint64_t, std::vector<MeshInstance>> meshes_by_geometry_;
     std::optional<std::optional<Box>> world_box_;  // worked out for the first light
 };
 

@@ -76,19 +76,13 @@ std::size_t fan_index_count(const Polygon& polygon) {
     return 3 * (std::size_t{polygon.corner_count} - 2);
 }
 
-// Calls `visit(value, corner)` with the record index and the values of each corner of the
-// polygon, in the order they were added.
+// Calls `visit(value, corner)` with the record index (in the polygon's store) and the values of
+// each corner of the polygon, in the order they were added.
 template <class Visit>
 void for_each_corner_value(const Scene& scene, const Polygon& polygon, Visit&& visit) {
-    auto at = [&](std::uint32_t corner) {
-        const std::uint32_t value = scene.corners[corner].values;
-        visit(value, scene.corner_values[value]);
-    };
-    if (polygon.scattered != kNoIndex) {
-        for (const std::uint32_t corner : scene.scattered_corners[polygon.scattered]) at(corner);
-        return;
-    }
-    for (std::uint32_t n = 0; n < polygon.corner_count; ++n) at(polygon.first_corner + n);
+    const MappedArray<Corner>& values = scene.corner_values[polygon.store];
+    for_each_corner_slot(scene, polygon,
+                         [&](const CornerSlot& slot) { visit(slot.values, values[slot.values]); });
 }
 
 // Reads corners into output space, noting the repairs they need.
@@ -147,6 +141,9 @@ class CornerReader {
         if (transform.reverse_winding) std::reverse(out.begin(), out.end());
         return true;
     }
+
+    // Value indices are those of one store: forgets the repairs remembered for another primitive.
+    void start_primitive() { repairs_of_value_.clear(); }
 
     // Remembers the repairs of a corner whose vertex later corners share.
     void remember_repairs(const OutputCorner& corner) {
@@ -373,6 +370,7 @@ void write_vertex_data(const Scene& scene, GltfDocument& document, const BinaryS
     for (const VertexSource& source : document.vertices) {
         batch->start(source);
         numbering.start_primitive();
+        reader.start_primitive();
         for (std::uint32_t index : source.polygons) {
             const Polygon& polygon = scene.polygons[index];
             if (!reader.gather(scene, polygon, source.transform, corners, &numbering)) continue;

@@ -62,7 +62,12 @@ class VertexNumbering {
     static constexpr std::uint32_t kUnseen = std::numeric_limits<std::uint32_t>::max();
     static constexpr std::uint32_t kOwnVertices = kUnseen - 1;  // every use gets a vertex of its own
 
-    explicit VertexNumbering(const Scene& scene) : vertex_of_value_(scene.corner_values.size(), kUnseen) {}
+    // For primitives of any mesh node of `scene` (all of a primitive's values are in one store).
+    explicit VertexNumbering(const Scene& scene) {
+        std::size_t most = 0;
+        for (const MappedArray<Corner>& values : scene.corner_values) most = std::max(most, values.size());
+        vertex_of_value_.assign(most, kUnseen);
+    }
 
     void start_primitive() {
         for (const std::uint32_t value : used_) vertex_of_value_[value] = kUnseen;
