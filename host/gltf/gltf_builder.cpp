@@ -1,6 +1,7 @@
 // Builds the glTF document of a scene: nodes for groups, meshes from polygons, materials,
 // textures, cameras, lights and tracks, and the binary buffer they refer to.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -332,17 +333,25 @@ class DocumentBuilder {
         return h;
     }
 
-    // The mesh of a mesh node: mesh nodes whose vertices stay as the scene has them (nothing baked
-    // into them) and whose geometry is the same share one mesh, written once.
+    // The mesh of a mesh node: mesh nodes whose geometry is the same, with the same matrix applied
+    // to their vertices if any (see add_group_node), share one mesh, written once.
     int mesh_for(const Group& group, std::span<const std::uint32_t> polygons,
                  const MeshTransform& transform) {
-        if (transform.bake) return add_mesh(group, polygons, transform);
-        std::vector<MeshInstance>& candidates = meshes_by_geometry_[geometry_hash(polygons)];
+        std::uint64_t hash = geometry_hash(polygons);
+        if (transform.bake)
+            for (const double element : *transform.bake)
+                hash = (hash ^ std::bit_cast<std::uint64_t>(element)) * 31;
+        std::vector<MeshInstance>& candidates = meshes_by_geometry_[hash];
         for (const MeshInstance& candidate : candidates)
-            if (same_geometry(candidate.polygons, polygons)) return candidate.mesh;
+            if (same_bits(candidate.bake, transform.bake) && same_geometry(candidate.polygons, polygons))
+                return candidate.mesh;
         const int mesh = add_mesh(group, polygons, transform);
-        candidates.push_back({polygons, mesh});
+        candidates.push_back({polygons, transform.bake, mesh});
         return mesh;
+    }
+
+    static bool same_bits(const std::optional<Mat4>& a, const std::optional<Mat4>& b) {
+        return a.has_value() == b.has_value() && (!a || std::memcmp(a->data(), b->data(), sizeof(Mat4)) == 0);
     }
 
     // ---- Nodes ----
@@ -608,6 +617,7 @@ class DocumentBuilder {
     // Meshes written so far by a hash of their geometry, with the polygons they were made of.
     struct MeshInstance {
         std::span<const std::uint32_t> polygons;
+        std::optional<Mat4> bake;
         int mesh;
     };
     std::unordered_map<std::uint64_t, std::vector<MeshInstance>> meshes_by_geometry_;

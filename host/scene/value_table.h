@@ -61,7 +61,7 @@ class ValueTable {
     std::size_t size() const noexcept { return count_; }
 
   private:
-    static constexpr std::size_t kFirstSize = 16;
+    static constexpr std::size_t kFirstSize = 8;
 
     struct Entry {
         std::uint32_t index = kNoIndex;  // in the node's values

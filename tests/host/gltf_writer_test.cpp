@@ -593,8 +593,8 @@ namespace kzv::host {
 namespace {
 
 // Mesh nodes of the same geometry share one mesh and keep their own nodes, names and transforms;
-// a different material, a different corner value or a matrix applied to the vertices makes a mesh
-// of its own.
+// a different material, a different corner value or a different matrix applied to the vertices
+// makes a mesh of its own.
 TEST_F(GltfWriter, IdenticalGeometryIsWrittenOnce) {
     const Handle root = add_group(*host_, "Root", 0);
     auto add_mesh_node = [&](const std::string& name, double x, auto&& change) {
@@ -617,6 +617,8 @@ TEST_F(GltfWriter, IdenticalGeometryIsWrittenOnce) {
     shear[4] = 1;  // y picks up x: not translation, rotation and scale
     check(host_->SetGroupMatrix(sheared, shear), "SetGroupMatrix");
     add_mesh_node("C", 50, same);
+    const Handle sheared_too = add_mesh_node("Sheared too", 60, same);
+    check(host_->SetGroupMatrix(sheared_too, shear), "SetGroupMatrix");
     check(host_->AddGroupToWorld(root, 0), "AddGroupToWorld");
 
     const tinygltf::Model model = round_trip();
@@ -625,6 +627,7 @@ TEST_F(GltfWriter, IdenticalGeometryIsWrittenOnce) {
     EXPECT_EQ(mesh_of("C"), mesh_of("A"));
     for (const std::string other : {"Red", "Moved", "Sheared"})
         EXPECT_NE(mesh_of(other), mesh_of("A")) << other;
+    EXPECT_EQ(mesh_of("Sheared too"), mesh_of("Sheared"));
     EXPECT_EQ(model.meshes.size(), 4u);
     EXPECT_EQ(node_named(model, "C")->translation, (std::vector<double>{50, 0, 0}));
     EXPECT_EQ(node_named(model, "B")->translation, (std::vector<double>{10, 0, 0}));
