@@ -190,23 +190,20 @@ class DocumentBuilder {
     // ---- Meshes ----
 
     // The primitive of the polygons that share a material, or false when it has no vertices. Its
-    // arrays are only described here (see VertexSource); write_vertex_data makes them while the
-    // file is written.
+    // vertices and indices are numbered here; write_vertex_data makes their arrays while the file
+    // is written.
     bool build_primitive(std::span<const std::uint32_t> polygons, const MaterialKey& key,
                          const MeshTransform& transform, Primitive& primitive) {
         if (!numbering_) numbering_.emplace(scene_);
-        const PrimitiveSize size = measure_primitive(scene_, polygons, transform, *numbering_);
-        if (size.vertices == 0) {
-            note_vertex_repairs(scene_, polygons, transform, repairs_);
-            return false;
-        }
-        const bool with_uv2 = key.bitmap2 != kNoIndex || (size.corner_flags & kCornerHasUv2);
-        const bool with_colors = (size.corner_flags & kCornerHasColor) != 0;
+        PrimitiveData data = number_primitive(scene_, polygons, transform, *numbering_, repairs_);
+        if (data.vertices.empty()) return false;
+        const bool with_uv2 = key.bitmap2 != kNoIndex || (data.corner_flags & kCornerHasUv2);
+        const bool with_colors = (data.corner_flags & kCornerHasColor) != 0;
 
-        const std::size_t n = size.vertices;
+        const std::size_t n = data.vertices.size();
         primitive.mode = PrimitiveMode::triangles;
         primitive.material = material_for(key);
-        primitive.position = add_positions(n, size.bounds);
+        primitive.position = add_positions(n, data.bounds);
         primitive.normal = add_floats(n, ElementType::vec3, 3);
         primitive.texcoord0 = add_floats(n, ElementType::vec2, 2);
         if (with_uv2) primitive.texcoord1 = add_floats(n, ElementType::vec2, 2);
@@ -214,10 +211,10 @@ class DocumentBuilder {
             primitive.color0 = add_accessor(n, ComponentType::unsigned_byte, ElementType::vec4, 4, 1, true);
         const bool short_indices = index_size(n) == 2;
         primitive.indices = add_accessor(
-            size.indices, short_indices ? ComponentType::unsigned_short : ComponentType::unsigned_int,
+            data.indices.size(), short_indices ? ComponentType::unsigned_short : ComponentType::unsigned_int,
             ElementType::scalar, 1, index_size(n), false, ViewTarget::indices);
 
-        VertexSource source{{polygons.begin(), polygons.end()}, transform, n, size.indices};
+        VertexSource source{std::move(data), transform};
         source.indices = accessor_offset(primitive.indices);
         source.positions = accessor_offset(primitive.position);
         source.normals = accessor_offset(primitive.normal);

@@ -35,6 +35,8 @@ class ValueTable {
     // Room for `more` entries beyond those held, so that the next `more` inserts cannot fail;
     // std::bad_alloc when there is no memory, the table then staying as it was.
     void reserve(std::size_t more, const MappedArray<Corner>& values) {
+        if (2 * (count_ + more) <= entries_.size()) [[likely]]
+            return;
         std::size_t wanted = entries_.empty() ? kFirstSize : entries_.size();
         while (wanted < 2 * (count_ + more)) wanted *= 2;
         if (wanted != entries_.size()) rehash(wanted, values);
