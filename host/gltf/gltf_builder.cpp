@@ -293,11 +293,16 @@ class DocumentBuilder {
 
     // ---- Instances ----
 
-    // Whether two mesh nodes' polygons make the same mesh: the same polygons in the same order, with
-    // the same materials and the same corner values.
+    // Whether two mesh nodes' polygons make the same mesh: the same values in their stores, and the
+    // same polygons in the same order, with the same materials and the same corners' values. (A
+    // store holds each distinct value once, so equal polygons of equal stores use equal indices.)
     bool same_geometry(std::span<const std::uint32_t> a, std::span<const std::uint32_t> b) const {
-        if (a.size() != b.size()) return false;
-        std::vector<const Corner*> corners;
+        const MappedArray<Corner>& a_values = values_of(a);
+        const MappedArray<Corner>& b_values = values_of(b);
+        if (a.size() != b.size() || a_values.size() != b_values.size() ||
+            std::memcmp(a_values.data(), b_values.data(), a_values.size() * sizeof(Corner)) != 0)
+            return false;
+        std::vector<std::uint32_t> corners;
         for (std::size_t i = 0; i < a.size(); ++i) {
             const Polygon& p = scene_.polygons[a[i]];
             const Polygon& q = scene_.polygons[b[i]];
@@ -305,19 +310,25 @@ class DocumentBuilder {
                 p.bitmap2 != q.bitmap2 || (p.has_color && p.color != q.color))
                 return false;
             corners.clear();
-            for_each_corner(scene_, p, [&](const Corner& c) { corners.push_back(&c); });
+            for_each_corner_slot(scene_, p, [&](const CornerSlot& slot) { corners.push_back(slot.values); });
             std::size_t k = 0;
             bool same = true;
-            for_each_corner(scene_, q, [&](const Corner& c) { same = same && same_bytes(*corners[k++], c); });
+            for_each_corner_slot(scene_, q,
+                                 [&](const CornerSlot& slot) { same = same && corners[k++] == slot.values; });
             if (!same) return false;
         }
         return true;
+    }
+
+    const MappedArray<Corner>& values_of(std::span<const std::uint32_t> polygons) const {
+        return scene_.corner_values[scene_.polygons[polygons.front()].store];
     }
 
     // A hash of what same_geometry compares.
     std::uint64_t geometry_hash(std::span<const std::uint32_t> polygons) const {
         std::uint64_t h = polygons.size();
         const auto mix = [&h](std::uint64_t value) { h = (h ^ value) * 0x9E3779B97F4A7C15u; };
+        for (const Corner& value : values_of(polygons)) mix(corner_hash(value));
         for (const std::uint32_t index : polygons) {
             const Polygon& p = scene_.polygons[index];
             mix(p.corner_count);
@@ -325,7 +336,7 @@ class DocumentBuilder {
             if (p.has_color)
                 for (const std::int32_t c : p.color)
                     mix(static_cast<std::uint32_t>(c) | (std::uint64_t{1} << 32));
-            for_each_corner(scene_, p, [&](const Corner& c) { mix(corner_hash(c)); });
+            for_each_corner_slot(scene_, p, [&](const CornerSlot& slot) { mix(slot.values); });
         }
         return h;
     }
