@@ -56,7 +56,8 @@ class Dialogs final : public tessavo::RefCounted<tessavo::IUserInterface> {
         path = answer_;
         return {};
     }
-    tessavo::Status MessageBox(const std::string&, tessavo::MessageIcon, const std::string&) noexcept override {
+    tessavo::Status MessageBox(const std::string&, tessavo::MessageIcon,
+                               const std::string&) noexcept override {
         ++boxes;
         return {};
     }
