@@ -142,13 +142,14 @@ class DocumentBuilder {
     }
 
     MaterialKey material_key(const Polygon& polygon) {
-        MaterialKey key{polygon.has_color, {}, polygon.bitmap, polygon.bitmap2};
-        if (!polygon.has_color) return key;
+        const PolygonMaterial& material = scene_.materials[polygon.material];
+        MaterialKey key{material.has_color, {}, material.bitmap, material.bitmap2};
+        if (!material.has_color) return key;
         bool above = false, below = false;
         for (int i = 0; i < 3; ++i) {
-            above |= polygon.color[i] > 255;
-            below |= polygon.color[i] < 0;
-            key.rgb[i] = std::clamp(polygon.color[i], 0, 255);
+            above |= material.color[i] > 255;
+            below |= material.color[i] < 0;
+            key.rgb[i] = std::clamp(material.color[i], 0, 255);
         }
         if (above) repairs_.note(Repair::color_above_255);
         if (below) repairs_.note(Repair::color_below_0);
@@ -306,9 +307,7 @@ class DocumentBuilder {
         for (std::size_t i = 0; i < a.size(); ++i) {
             const Polygon& p = scene_.polygons[a[i]];
             const Polygon& q = scene_.polygons[b[i]];
-            if (p.corner_count != q.corner_count || p.has_color != q.has_color || p.bitmap != q.bitmap ||
-                p.bitmap2 != q.bitmap2 || (p.has_color && p.color != q.color))
-                return false;
+            if (p.corner_count != q.corner_count || p.material != q.material) return false;
             corners.clear();
             for_each_corner_slot(scene_, p, [&](const CornerSlot& slot) { corners.push_back(slot.values); });
             std::size_t k = 0;
@@ -331,11 +330,7 @@ class DocumentBuilder {
         for (const Corner& value : values_of(polygons)) mix(corner_hash(value));
         for (const std::uint32_t index : polygons) {
             const Polygon& p = scene_.polygons[index];
-            mix(p.corner_count);
-            mix((std::uint64_t{p.bitmap} << 32) | p.bitmap2);
-            if (p.has_color)
-                for (const std::int32_t c : p.color)
-                    mix(static_cast<std::uint32_t>(c) | (std::uint64_t{1} << 32));
+            mix((std::uint64_t{p.corner_count} << 32) | p.material);
             for_each_corner_slot(scene_, p, [&](const CornerSlot& slot) { mix(slot.values); });
         }
         return h;

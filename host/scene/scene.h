@@ -59,27 +59,35 @@ struct CornerSlot {
     std::uint32_t polygon = kNoIndex;  // index of the owning polygon
 };
 
-// A polygon's corners are normally one run in Scene::corners, first_corner onwards, since the
-// plug-in adds them one polygon at a time. Polygons built in turns keep their own corners too: such
-// a polygon lists its corner indices, in the order they were added, in Scene::scattered_corners.
-// Members ordered so that it takes 44 bytes (a million polygons are 44 MB).
-struct Polygon {
-    std::uint32_t first_corner = kNoIndex;
-    std::uint32_t corner_count = 0;
-    std::uint32_t scattered = kNoIndex;   // index into Scene::scattered_corners, or kNoIndex for a run
+// A polygon's material as the plug-in set it: its colour and bitmaps. Polygons refer to one of the
+// scene's distinct materials (Scene::materials), which most of them share.
+struct PolygonMaterial {
     std::array<std::int32_t, 3> color{};  // 0..255 scale as sent, not clamped
     std::uint32_t bitmap = kNoIndex;      // index into Scene::bitmaps, or kNoIndex
     std::uint32_t bitmap2 = kNoIndex;     // second bitmap, used with the second UV set
-    std::uint32_t group = kNoIndex;       // index into Scene::groups, or kNoIndex
-    std::uint32_t store = 0;              // index into Scene::corner_values (group + 1 once in a group)
-    std::uint8_t corner_flags = 0;        // Corner::flags of all its corners together
     bool has_color = false;
+
+    bool operator==(const PolygonMaterial&) const = default;
+};
+
+// A polygon's corners are normally one run in Scene::corners, first_corner onwards, since the
+// plug-in adds them one polygon at a time. Polygons built in turns keep their own corners too: such
+// a polygon lists its corner indices, in the order they were added, in Scene::scattered_corners.
+// It takes 28 bytes (a million polygons are 28 MB).
+struct Polygon {
+    std::uint32_t first_corner = kNoIndex;
+    std::uint32_t corner_count = 0;
+    std::uint32_t scattered = kNoIndex;  // index into Scene::scattered_corners, or kNoIndex for a run
+    std::uint32_t material = 0;          // index into Scene::materials
+    std::uint32_t group = kNoIndex;      // index into Scene::groups, or kNoIndex
+    std::uint32_t store = 0;             // index into Scene::corner_values (group + 1 once in a group)
+    std::uint8_t corner_flags = 0;       // Corner::flags of all its corners together
     bool closed = false;
     // Its corners' values are the store's distinct ones, which other corners may share; set once
     // it is closed and in a group.
     bool shared = false;
 };
-static_assert(sizeof(Polygon) == 44);
+static_assert(sizeof(Polygon) == 28);
 
 // A group node; it is a mesh node once it holds polygons or has a matrix.
 struct Group {
@@ -147,6 +155,9 @@ struct Scene {
     // polygons in no group. Polygons of a group refer to its store only.
     std::vector<MappedArray<Corner>> corner_values{1};
     std::vector<std::vector<std::uint32_t>> scattered_corners;
+    // The distinct materials of the polygons; material 0 is that of a polygon without colour or
+    // bitmaps.
+    std::vector<PolygonMaterial> materials{1};
     std::vector<Camera> cameras;
     std::vector<Light> lights;
     std::vector<Track> tracks;

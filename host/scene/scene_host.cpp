@@ -554,11 +554,31 @@ void SceneHost::move_corner_values(Polygon& polygon, std::uint32_t store) {
 
 Status SceneHost::SetPolygonColor(Handle polygon, std::int32_t red, std::int32_t green,
                                   std::int32_t blue) noexcept {
-    Polygon* p = find(scene_.polygons, ObjectKind::polygon, polygon);
-    if (!p) return guarded([&] { return unknown_handle(ObjectKind::polygon, polygon); });
-    p->color = {red, green, blue};
-    p->has_color = true;
-    return Status::success();
+    return guarded([&] {
+        Polygon* p = find(scene_.polygons, ObjectKind::polygon, polygon);
+        if (!p) return unknown_handle(ObjectKind::polygon, polygon);
+        PolygonMaterial material = scene_.materials[p->material];
+        material.color = {red, green, blue};
+        material.has_color = true;
+        p->material = material_index(p->material, material);
+        return Status::success();
+    });
+}
+
+// The index of `material` among the scene's distinct materials, added if new. The plug-in gives
+// run after run of polygons the same material: the last change made is remembered.
+std::uint32_t SceneHost::material_index(std::uint32_t from, const PolygonMaterial& material) {
+    if (last_material_change_.from == from && last_material_change_.to == material)
+        return last_material_change_.index;
+    auto found = material_by_value_.find(material);
+    if (found == material_by_value_.end()) {
+        room_for_one_more(scene_.materials);
+        found =
+            material_by_value_.emplace(material, static_cast<std::uint32_t>(scene_.materials.size())).first;
+        scene_.materials.push_back(material);
+    }
+    last_material_change_ = {from, material, found->second};
+    return found->second;
 }
 
 Status SceneHost::set_bitmap(Handle polygon, Handle bitmap, bool second) {
@@ -570,7 +590,9 @@ Status SceneHost::set_bitmap(Handle polygon, Handle bitmap, bool second) {
         if (!known) return unknown_handle(ObjectKind::bitmap, bitmap);
         index = *known;
     }
-    (second ? p->bitmap2 : p->bitmap) = index;
+    PolygonMaterial material = scene_.materials[p->material];
+    (second ? material.bitmap2 : material.bitmap) = index;
+    p->material = material_index(p->material, material);
     return Status::success();
 }
 

@@ -183,6 +183,7 @@ class SceneHost final : public tessavo::IHostApplication {
         polygon.corner_flags |= flag;
     }
     std::uint32_t add_distinct_value(std::uint32_t store, const Corner& value);
+    std::uint32_t material_index(std::uint32_t from, const PolygonMaterial& material);
     void share_corner_values(Polygon& polygon);
     void move_corner_values(Polygon& polygon, std::uint32_t store);
     std::uint32_t add_store();
@@ -197,6 +198,24 @@ class SceneHost final : public tessavo::IHostApplication {
     // The store where the values of a new polygon outside any group go: that of the group created
     // or given a polygon last, where its polygons usually end up.
     std::uint32_t likely_store_ = 0;
+    struct MaterialHash {
+        std::size_t operator()(const PolygonMaterial& m) const noexcept {
+            std::size_t h = m.has_color;
+            for (const std::int64_t v :
+                 {std::int64_t{m.color[0]}, std::int64_t{m.color[1]}, std::int64_t{m.color[2]},
+                  std::int64_t{m.bitmap}, std::int64_t{m.bitmap2}})
+                h = (h ^ static_cast<std::size_t>(v)) * 0x9E3779B97F4A7C15u;
+            return h;
+        }
+    };
+    std::unordered_map<PolygonMaterial, std::uint32_t, MaterialHash> material_by_value_{
+        {PolygonMaterial{}, 0}};
+    struct MaterialChange {
+        std::uint32_t from = kNoIndex;
+        PolygonMaterial to;
+        std::uint32_t index = 0;
+    };
+    MaterialChange last_material_change_;
     std::unordered_map<std::string, std::uint32_t> bitmap_by_file_;
     std::set<std::string> warned_paths_;
     std::vector<PluginMessage> messages_;

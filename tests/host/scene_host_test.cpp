@@ -303,3 +303,35 @@ TEST(SceneSummary, ListsCountsAndTheTree) {
 
 }  // namespace
 }  // namespace kzv::host
+
+namespace kzv::host {
+namespace {
+
+// Polygons of the same colour and bitmaps share one material record; changing one polygon's
+// colour or bitmap changes that polygon only.
+TEST(SceneHost, PolygonsShareTheirMaterials) {
+    auto host = SceneHost::create();
+    const Handle group = add_group(*host, "G", 0);
+    TriangleSpec red = facing_triangle();
+    red.color = {{255, 0, 0}};
+    std::vector<Handle> polygons;
+    for (int i = 0; i < 3; ++i) polygons.push_back(add_triangle(*host, group, red));
+    polygons.push_back(add_triangle(*host, group, facing_triangle()));
+    const Scene& scene = host->scene();
+    EXPECT_EQ(scene.materials.size(), 2u);  // none set, and red
+    EXPECT_EQ(scene.polygons[0].material, scene.polygons[2].material);
+    EXPECT_EQ(scene.polygons[3].material, 0u);
+
+    check(host->SetPolygonColor(polygons[1], 300, -4, 17), "SetPolygonColor");
+    EXPECT_EQ(scene.materials[scene.polygons[1].material].color, (std::array<std::int32_t, 3>{300, -4, 17}));
+    EXPECT_EQ(scene.materials[scene.polygons[0].material].color, (std::array<std::int32_t, 3>{255, 0, 0}));
+    check(host->SetPolygonColor(polygons[1], 255, 0, 0), "SetPolygonColor");  // red again
+    EXPECT_EQ(scene.polygons[1].material, scene.polygons[0].material);
+    EXPECT_EQ(scene.materials.size(), 3u);
+    EXPECT_EQ(host->SetPolygonBitmap(polygons[0], make_handle(ObjectKind::bitmap, 0)).number,
+              static_cast<std::int32_t>(HostError::unknown_handle));
+    EXPECT_EQ(scene.polygons[0].material, scene.polygons[2].material);
+}
+
+}  // namespace
+}  // namespace kzv::host
