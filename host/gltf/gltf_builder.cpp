@@ -1,6 +1,7 @@
 // Builds the glTF document of a scene: nodes for groups, meshes from polygons, materials,
 // textures, cameras, lights and tracks, and the binary buffer they refer to.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include <optional>
 #include <span>
 #include <stdexcept>
+#include <unordered_map>
 #include <utility>
 
 #include "host/gltf/colour_space.h"
@@ -21,6 +23,7 @@
 #include "host/gltf/transform.h"
 #include "host/gltf/vertex_data.h"
 #include "host/scene/summary.h"
+#include "host/scene/value_table.h"
 #include "host/scene/world_bounds.h"
 
 namespace kzv::host::gltf {
@@ -42,24 +45,19 @@ class DocumentBuilder {
         : scene_(scene), options_(options), images_(images) {}
 
     GltfDocument build() {
-        doc_.model.asset.version = "2.0";
-        doc_.model.asset.generator = valid_utf8(options_.generator);
+        doc_.model.generator = valid_utf8(options_.generator);
         reserve_model();
         std::vector<int> roots = add_groups();
         append_all(roots, add_cameras());
         append_all(roots, add_lights());
         append_all(roots, add_tracks());
-        tinygltf::Scene scene;
-        scene.nodes = std::move(roots);
-        doc_.model.scenes.push_back(std::move(scene));
+        doc_.model.scene_nodes = std::move(roots);
         make_node_names_unique(doc_.model);
-        doc_.model.defaultScene = 0;
         return std::move(doc_);
     }
 
   private:
-    // Room for the usual numbers of objects: tinygltf's objects are costly to copy when a vector
-    // grows, which made scenes of many small meshes slow.
+    // Room for the usual numbers of objects.
     void reserve_model() {
         constexpr std::size_t kArraysPerPrimitive = 5;
         const auto with_polygons = static_cast<std::size_t>(std::count_if(
@@ -69,7 +67,7 @@ class DocumentBuilder {
                                  scene_.lights.size());
         doc_.model.meshes.reserve(meshes);
         doc_.model.accessors.reserve(kArraysPerPrimitive * meshes);
-        doc_.model.bufferViews.reserve(kArraysPerPrimitive * meshes + scene_.bitmaps.size());
+        doc_.model.buffer_views.reserve(kArraysPerPrimitive * meshes + scene_.bitmaps.size());
     }
 
     static void append_all(std::vector<int>& to, const std::vector<int>& from) {
@@ -79,35 +77,30 @@ class DocumentBuilder {
     // ---- Buffer ----
 
     // A view of `size` bytes at the end of the buffer, each starting on a 4-byte boundary.
-    int add_view(std::size_t size, int target) {
-        const std::size_t offset = (doc_.binary_size + 3) / 4 * 4;
-        doc_.binary_size = offset + size;
-        // In place: tinygltf's objects have no move constructors, and copies are costly.
-        tinygltf::BufferView& view = doc_.model.bufferViews.emplace_back();
-        view.buffer = 0;
-        view.byteOffset = offset;
-        view.byteLength = size;
-        view.target = target;
-        return static_cast<int>(doc_.model.bufferViews.size() - 1);
+    int add_view(std::size_t size, ViewTarget target) {
+        const std::size_t offset = (doc_.model.buffer_size + 3) / 4 * 4;
+        doc_.model.buffer_size = offset + size;
+        doc_.model.buffer_views.push_back({offset, size, target});
+        return static_cast<int>(doc_.model.buffer_views.size() - 1);
     }
 
     // A view of bytes that stay alive and unchanged until the document is written.
-    int add_bytes_view(const void* data, std::size_t size, int target) {
+    int add_bytes_view(const void* data, std::size_t size, ViewTarget target) {
         const int view = add_view(size, target);
         doc_.pieces.push_back({static_cast<const std::uint8_t*>(data), size, view_offset(view)});
         return view;
     }
 
-    std::size_t view_offset(int view) const { return doc_.model.bufferViews[view].byteOffset; }
+    std::size_t view_offset(int view) const { return doc_.model.buffer_views[view].offset; }
 
     // An accessor of `count` elements of `components` values of `value_bytes` each, with its view.
-    int add_accessor(std::size_t count, int component_type, int type, std::size_t components,
-                     std::size_t value_bytes, bool normalized = false,
-                     int target = TINYGLTF_TARGET_ARRAY_BUFFER) {
+    int add_accessor(std::size_t count, ComponentType component_type, ElementType type,
+                     std::size_t components, std::size_t value_bytes, bool normalized = false,
+                     ViewTarget target = ViewTarget::vertices) {
         const int view = add_view(count * components * value_bytes, target);
-        tinygltf::Accessor& accessor = doc_.model.accessors.emplace_back();
-        accessor.bufferView = view;
-        accessor.componentType = component_type;
+        Accessor& accessor = doc_.model.accessors.emplace_back();
+        accessor.buffer_view = view;
+        accessor.component_type = component_type;
         accessor.type = type;
         accessor.count = count;
         accessor.normalized = normalized;
@@ -115,15 +108,18 @@ class DocumentBuilder {
     }
 
     std::size_t accessor_offset(int accessor) const {
-        return view_offset(doc_.model.accessors[accessor].bufferView);
+        return view_offset(doc_.model.accessors[accessor].buffer_view);
+    }
+
+    int add_floats(std::size_t count, ElementType type, std::size_t components) {
+        return add_accessor(count, ComponentType::float32, type, components, sizeof(float));
     }
 
     // POSITION accessors carry their bounds, computed from the very floats written.
     int add_positions(std::size_t count, const Bounds& bounds) {
-        const int index =
-            add_accessor(count, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, 3, sizeof(float));
-        doc_.model.accessors[index].minValues.assign(bounds.low.begin(), bounds.low.end());
-        doc_.model.accessors[index].maxValues.assign(bounds.high.begin(), bounds.high.end());
+        const int index = add_floats(count, ElementType::vec3, 3);
+        doc_.model.accessors[index].min = bounds.low;
+        doc_.model.accessors[index].max = bounds.high;
         return index;
     }
 
@@ -132,37 +128,28 @@ class DocumentBuilder {
     int texture_for(std::uint32_t bitmap) {
         if (const auto known = textures_.find(bitmap); known != textures_.end()) return known->second;
         const Bitmap& source = scene_.bitmaps[bitmap];
-        tinygltf::Image image;
+        Image image;
         image.name = valid_utf8(source.name);
-        image.mimeType = source.mime_type;
+        image.mime_type = source.mime_type;
         if (images_ == ImagePlacement::embedded)
-            image.bufferView = add_bytes_view(source.bytes.data(), source.bytes.size(), 0);
+            image.buffer_view = add_bytes_view(source.bytes.data(), source.bytes.size(), ViewTarget::none);
         doc_.model.images.push_back(std::move(image));
         doc_.image_bitmaps.push_back(bitmap);
-        if (doc_.model.samplers.empty()) {
-            tinygltf::Sampler sampler;
-            sampler.magFilter = TINYGLTF_TEXTURE_FILTER_LINEAR;
-            sampler.minFilter = TINYGLTF_TEXTURE_FILTER_LINEAR_MIPMAP_LINEAR;
-            sampler.wrapS = sampler.wrapT = TINYGLTF_TEXTURE_WRAP_REPEAT;  // tiled texture coordinates
-            doc_.model.samplers.push_back(sampler);
-        }
-        tinygltf::Texture texture;
-        texture.source = static_cast<int>(doc_.model.images.size() - 1);
-        texture.sampler = 0;
-        doc_.model.textures.push_back(std::move(texture));
+        doc_.model.textures.push_back({static_cast<int>(doc_.model.images.size() - 1)});
         const int index = static_cast<int>(doc_.model.textures.size() - 1);
         textures_.emplace(bitmap, index);
         return index;
     }
 
     MaterialKey material_key(const Polygon& polygon) {
-        MaterialKey key{polygon.has_color, {}, polygon.bitmap, polygon.bitmap2};
-        if (!polygon.has_color) return key;
+        const PolygonMaterial& material = scene_.materials[polygon.material];
+        MaterialKey key{material.has_color, {}, material.bitmap, material.bitmap2};
+        if (!material.has_color) return key;
         bool above = false, below = false;
         for (int i = 0; i < 3; ++i) {
-            above |= polygon.color[i] > 255;
-            below |= polygon.color[i] < 0;
-            key.rgb[i] = std::clamp(polygon.color[i], 0, 255);
+            above |= material.color[i] > 255;
+            below |= material.color[i] < 0;
+            key.rgb[i] = std::clamp(material.color[i], 0, 255);
         }
         if (above) repairs_.note(Repair::color_above_255);
         if (below) repairs_.note(Repair::color_below_0);
@@ -183,25 +170,18 @@ class DocumentBuilder {
 
     int material_for(const MaterialKey& key) {
         if (const auto known = materials_.find(key); known != materials_.end()) return known->second;
-        tinygltf::Material material;
+        Material material;
         material.name = material_name(key);
-        auto& pbr = material.pbrMetallicRoughness;
         if (key.has_color) {
             const bool linear = options_.linear_colors;
-            pbr.baseColorFactor = {colour_factor(key.rgb[0], linear), colour_factor(key.rgb[1], linear),
+            material.base_color = {colour_factor(key.rgb[0], linear), colour_factor(key.rgb[1], linear),
                                    colour_factor(key.rgb[2], linear), 1.0};
         }
-        material.doubleSided = options_.double_sided;
-        // The editor's materials are diffuse surfaces, not metal.
-        pbr.metallicFactor = 0.0;
-        pbr.roughnessFactor = 1.0;
-        if (key.bitmap != kNoIndex) pbr.baseColorTexture.index = texture_for(key.bitmap);
-        if (key.bitmap2 != kNoIndex) {
-            // The second bitmap goes with the second UV set; its closest glTF meaning is a map
-            // that darkens the surface, the occlusion texture.
-            material.occlusionTexture.index = texture_for(key.bitmap2);
-            material.occlusionTexture.texCoord = 1;
-        }
+        material.double_sided = options_.double_sided;
+        if (key.bitmap != kNoIndex) material.base_color_texture = texture_for(key.bitmap);
+        // The second bitmap goes with the second UV set; its closest glTF meaning is a map that
+        // darkens the surface, the occlusion texture.
+        if (key.bitmap2 != kNoIndex) material.occlusion_texture = texture_for(key.bitmap2);
         doc_.model.materials.push_back(std::move(material));
         const int index = static_cast<int>(doc_.model.materials.size() - 1);
         materials_.emplace(key, index);
@@ -211,45 +191,37 @@ class DocumentBuilder {
     // ---- Meshes ----
 
     // The primitive of the polygons that share a material, or false when it has no vertices. Its
-    // arrays are only described here (see VertexSource); write_vertex_data makes them while the
-    // file is written.
+    // vertices and indices are numbered here; write_vertex_data makes their arrays while the file
+    // is written.
     bool build_primitive(std::span<const std::uint32_t> polygons, const MaterialKey& key,
-                         const MeshTransform& transform, tinygltf::Primitive& primitive) {
+                         const MeshTransform& transform, Primitive& primitive) {
         if (!numbering_) numbering_.emplace(scene_);
-        const PrimitiveSize size = measure_primitive(scene_, polygons, transform, *numbering_);
-        if (size.vertices == 0) {
-            note_vertex_repairs(scene_, polygons, transform, repairs_);
-            return false;
-        }
-        const bool with_uv2 = key.bitmap2 != kNoIndex || (size.corner_flags & kCornerHasUv2);
-        const bool with_colors = (size.corner_flags & kCornerHasColor) != 0;
+        PrimitiveData data = number_primitive(scene_, polygons, transform, *numbering_, repairs_);
+        if (data.vertices.empty()) return false;
+        const bool with_uv2 = key.bitmap2 != kNoIndex || (data.corner_flags & kCornerHasUv2);
+        const bool with_colors = (data.corner_flags & kCornerHasColor) != 0;
 
-        const std::size_t n = size.vertices;
-        constexpr int kFloat = TINYGLTF_COMPONENT_TYPE_FLOAT;
-        primitive.mode = TINYGLTF_MODE_TRIANGLES;
+        const std::size_t n = data.vertices.size();
+        primitive.mode = PrimitiveMode::triangles;
         primitive.material = material_for(key);
-        auto& attributes = primitive.attributes;
-        attributes["POSITION"] = add_positions(n, size.bounds);
-        attributes["NORMAL"] = add_accessor(n, kFloat, TINYGLTF_TYPE_VEC3, 3, sizeof(float));
-        attributes["TEXCOORD_0"] = add_accessor(n, kFloat, TINYGLTF_TYPE_VEC2, 2, sizeof(float));
-        if (with_uv2)
-            attributes["TEXCOORD_1"] = add_accessor(n, kFloat, TINYGLTF_TYPE_VEC2, 2, sizeof(float));
+        primitive.position = add_positions(n, data.bounds);
+        primitive.normal = add_floats(n, ElementType::vec3, 3);
+        primitive.texcoord0 = add_floats(n, ElementType::vec2, 2);
+        if (with_uv2) primitive.texcoord1 = add_floats(n, ElementType::vec2, 2);
         if (with_colors)
-            attributes["COLOR_0"] =
-                add_accessor(n, TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE, TINYGLTF_TYPE_VEC4, 4, 1, true);
+            primitive.color0 = add_accessor(n, ComponentType::unsigned_byte, ElementType::vec4, 4, 1, true);
         const bool short_indices = index_size(n) == 2;
         primitive.indices = add_accessor(
-            size.indices,
-            short_indices ? TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT : TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT,
-            TINYGLTF_TYPE_SCALAR, 1, index_size(n), false, TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER);
+            data.indices.size(), short_indices ? ComponentType::unsigned_short : ComponentType::unsigned_int,
+            ElementType::scalar, 1, index_size(n), false, ViewTarget::indices);
 
-        VertexSource source{{polygons.begin(), polygons.end()}, transform, n, size.indices};
+        VertexSource source{std::move(data), transform};
         source.indices = accessor_offset(primitive.indices);
-        source.positions = accessor_offset(attributes["POSITION"]);
-        source.normals = accessor_offset(attributes["NORMAL"]);
-        source.uv = accessor_offset(attributes["TEXCOORD_0"]);
-        if (with_uv2) source.uv2 = accessor_offset(attributes["TEXCOORD_1"]);
-        if (with_colors) source.colors = accessor_offset(attributes["COLOR_0"]);
+        source.positions = accessor_offset(primitive.position);
+        source.normals = accessor_offset(primitive.normal);
+        source.uv = accessor_offset(primitive.texcoord0);
+        if (with_uv2) source.uv2 = accessor_offset(primitive.texcoord1);
+        if (with_colors) source.colors = accessor_offset(primitive.color0);
         doc_.vertices.push_back(std::move(source));
         return true;
     }
@@ -305,7 +277,7 @@ class DocumentBuilder {
                  const MeshTransform& transform) {
         const PolygonsByMaterial by_material = polygons_by_material(polygons);
         // Built in place (nothing else adds meshes meanwhile), and dropped again if it stays empty.
-        tinygltf::Mesh& mesh = doc_.model.meshes.emplace_back();
+        Mesh& mesh = doc_.model.meshes.emplace_back();
         mesh.name = valid_utf8(group.name);
         for (std::size_t k = 0; k < by_material.keys.size(); ++k) {
             const std::span<const std::uint32_t> run(by_material.order.data() + by_material.first[k],
@@ -318,6 +290,71 @@ class DocumentBuilder {
             return -1;
         }
         return static_cast<int>(doc_.model.meshes.size() - 1);
+    }
+
+    // ---- Instances ----
+
+    // Whether two mesh nodes' polygons make the same mesh: the same values in their stores, and the
+    // same polygons in the same order, with the same materials and the same corners' values. (A
+    // store holds each distinct value once, so equal polygons of equal stores use equal indices.)
+    bool same_geometry(std::span<const std::uint32_t> a, std::span<const std::uint32_t> b) const {
+        const MappedArray<Corner>& a_values = values_of(a);
+        const MappedArray<Corner>& b_values = values_of(b);
+        if (a.size() != b.size() || a_values.size() != b_values.size() ||
+            std::memcmp(a_values.data(), b_values.data(), a_values.size() * sizeof(Corner)) != 0)
+            return false;
+        std::vector<std::uint32_t> corners;
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            const Polygon& p = scene_.polygons[a[i]];
+            const Polygon& q = scene_.polygons[b[i]];
+            if (p.corner_count != q.corner_count || p.material != q.material) return false;
+            corners.clear();
+            for_each_corner_slot(scene_, p, [&](const CornerSlot& slot) { corners.push_back(slot.values); });
+            std::size_t k = 0;
+            bool same = true;
+            for_each_corner_slot(scene_, q,
+                                 [&](const CornerSlot& slot) { same = same && corners[k++] == slot.values; });
+            if (!same) return false;
+        }
+        return true;
+    }
+
+    const MappedArray<Corner>& values_of(std::span<const std::uint32_t> polygons) const {
+        return scene_.corner_values[scene_.polygons[polygons.front()].store];
+    }
+
+    // A hash of what same_geometry compares.
+    std::uint64_t geometry_hash(std::span<const std::uint32_t> polygons) const {
+        std::uint64_t h = polygons.size();
+        const auto mix = [&h](std::uint64_t value) { h = (h ^ value) * 0x9E3779B97F4A7C15u; };
+        for (const Corner& value : values_of(polygons)) mix(corner_hash(value));
+        for (const std::uint32_t index : polygons) {
+            const Polygon& p = scene_.polygons[index];
+            mix((std::uint64_t{p.corner_count} << 32) | p.material);
+            for_each_corner_slot(scene_, p, [&](const CornerSlot& slot) { mix(slot.values); });
+        }
+        return h;
+    }
+
+    // The mesh of a mesh node: mesh nodes whose geometry is the same, with the same matrix applied
+    // to their vertices if any (see add_group_node), share one mesh, written once.
+    int mesh_for(const Group& group, std::span<const std::uint32_t> polygons,
+                 const MeshTransform& transform) {
+        std::uint64_t hash = geometry_hash(polygons);
+        if (transform.bake)
+            for (const double element : *transform.bake)
+                hash = (hash ^ std::bit_cast<std::uint64_t>(element)) * 31;
+        std::vector<MeshInstance>& candidates = meshes_by_geometry_[hash];
+        for (const MeshInstance& candidate : candidates)
+            if (same_bits(candidate.bake, transform.bake) && same_geometry(candidate.polygons, polygons))
+                return candidate.mesh;
+        const int mesh = add_mesh(group, polygons, transform);
+        candidates.push_back({polygons, transform.bake, mesh});
+        return mesh;
+    }
+
+    static bool same_bits(const std::optional<Mat4>& a, const std::optional<Mat4>& b) {
+        return a.has_value() == b.has_value() && (!a || std::memcmp(a->data(), b->data(), sizeof(Mat4)) == 0);
     }
 
     // ---- Nodes ----
@@ -338,11 +375,10 @@ class DocumentBuilder {
         return options_.convert_axes ? mirror_z(m) : m;
     }
 
-    static void set_trs(tinygltf::Node& node, const Trs& trs) {
-        if (trs.translation != Vec3{0, 0, 0})
-            node.translation.assign(trs.translation.begin(), trs.translation.end());
-        if (trs.rotation != Quat{0, 0, 0, 1}) node.rotation.assign(trs.rotation.begin(), trs.rotation.end());
-        if (trs.scale != Vec3{1, 1, 1}) node.scale.assign(trs.scale.begin(), trs.scale.end());
+    static void set_trs(Node& node, const Trs& trs) {
+        if (trs.translation != Vec3{0, 0, 0}) node.translation = trs.translation;
+        if (trs.rotation != Quat{0, 0, 0, 1}) node.rotation = trs.rotation;
+        if (trs.scale != Vec3{1, 1, 1}) node.scale = trs.scale;
     }
 
     struct Visit {
@@ -357,7 +393,7 @@ class DocumentBuilder {
         const Group& group = scene_.groups[visit.group];
         // Built in place: add_mesh adds no nodes.
         const int index = static_cast<int>(doc_.model.nodes.size());
-        tinygltf::Node& node = doc_.model.nodes.emplace_back();
+        Node& node = doc_.model.nodes.emplace_back();
         node.name = valid_utf8(group.name);
         Mat4 combined = output_matrix(group);
         if (visit.inherited) combined = multiply(combined, *visit.inherited);
@@ -377,7 +413,7 @@ class DocumentBuilder {
         const bool bake_mirrors = transform.bake && linear_determinant(*transform.bake) < 0;
         transform.reverse_winding = options_.convert_axes != bake_mirrors;
         transform.linear_colors = options_.linear_colors;
-        if (!polygons.empty()) node.mesh = add_mesh(group, polygons, transform);
+        if (!polygons.empty()) node.mesh = mesh_for(group, polygons, transform);
         if (visit.parent_node >= 0) doc_.model.nodes[visit.parent_node].children.push_back(index);
         node_of_group_[visit.group] = index;
         return transform.bake;
@@ -434,7 +470,7 @@ class DocumentBuilder {
 
     std::vector<int> add_cameras() {
         std::vector<int> nodes;
-        for (const Camera& camera : scene_.cameras) {
+        for (const host::Camera& camera : scene_.cameras) {
             if (!camera.in_world) continue;
             if (!finite_as_float(camera.position)) {
                 repairs_.note(Repair::camera_left_out);
@@ -443,9 +479,8 @@ class DocumentBuilder {
             const CameraAxes axes = camera_axes(camera.direction, camera.right, camera.up);
             if (axes.repaired) repairs_.note(Repair::camera_axes);
 
-            tinygltf::Camera out;
+            Camera out;
             out.name = valid_utf8(camera.name);
-            out.type = "perspective";
             double yfov = camera.fov_degrees * std::numbers::pi / 180.0;
             // A perspective view narrower than a half turn: 180 degrees and more see nothing in front.
             if (!std::isfinite(yfov) || !(yfov > 0) || yfov >= std::numbers::pi) {
@@ -457,11 +492,11 @@ class DocumentBuilder {
                 repairs_.note(Repair::camera_near);
                 znear = kDefaultNear;
             }
-            out.perspective.yfov = yfov;
-            out.perspective.znear = znear;  // no far range: an infinite projection
+            out.yfov = yfov;
+            out.znear = znear;  // no far range: an infinite projection
             doc_.model.cameras.push_back(std::move(out));
 
-            tinygltf::Node node;
+            Node node;
             node.name = valid_utf8(camera.name);
             node.camera = static_cast<int>(doc_.model.cameras.size() - 1);
             Trs trs;
@@ -476,15 +511,14 @@ class DocumentBuilder {
 
     std::vector<int> add_lights() {
         std::vector<int> nodes;
-        for (const Light& light : scene_.lights) {
+        for (const host::Light& light : scene_.lights) {
             if (!light.in_world) continue;
             if (!finite_as_float(light.position)) {
                 repairs_.note(Repair::light_left_out);
                 continue;
             }
-            tinygltf::Light out;
+            Light out;
             out.name = valid_utf8(light.name);
-            out.type = "point";
             const bool linear = options_.linear_colors;
             out.color = {colour_factor(light.color[0], linear), colour_factor(light.color[1], linear),
                          colour_factor(light.color[2], linear)};
@@ -496,19 +530,17 @@ class DocumentBuilder {
                 repairs_.note(Repair::light_negative_intensity);
                 out.intensity = 0.0;
             }
-            // tinygltf writes the range only when positive; an infinite range is the same as none.
+            // An infinite range is the same as none.
             if (light.has_range && std::isfinite(light.range) && light.range > 0)
                 out.range = light.range;
             else if (light.has_range && !(light.range > 0))
                 repairs_.note(Repair::light_range);
-            out.intensity = light_candela(light, out.intensity, out.range);
+            out.intensity = light_candela(light, out.intensity, out.range.value_or(0.0));
             doc_.model.lights.push_back(std::move(out));
 
-            tinygltf::Node node;
+            Node node;
             node.name = valid_utf8(light.name);
-            tinygltf::Value::Object extension{
-                {"light", tinygltf::Value(static_cast<int>(doc_.model.lights.size() - 1))}};
-            node.extensions["KHR_lights_punctual"] = tinygltf::Value(std::move(extension));
+            node.light = static_cast<int>(doc_.model.lights.size() - 1);
             Trs trs;
             trs.translation = mirrored(light.position, options_.convert_axes);
             set_trs(node, trs);
@@ -543,20 +575,20 @@ class DocumentBuilder {
                 repairs_.note(Repair::track_left_out);
                 continue;
             }
-            tinygltf::Primitive primitive;
-            primitive.mode = count == 1     ? TINYGLTF_MODE_POINTS
-                             : track.cyclic ? TINYGLTF_MODE_LINE_LOOP
-                                            : TINYGLTF_MODE_LINE_STRIP;
+            Primitive primitive;
+            primitive.mode = count == 1     ? PrimitiveMode::points
+                             : track.cyclic ? PrimitiveMode::line_loop
+                                            : PrimitiveMode::line_strip;
             const int accessor = add_positions(count, bounds);
-            primitive.attributes["POSITION"] = accessor;
+            primitive.position = accessor;
             doc_.pieces.push_back({reinterpret_cast<const std::uint8_t*>(positions.data()),
                                    positions.size() * sizeof(float), accessor_offset(accessor)});
-            tinygltf::Mesh mesh;
+            Mesh mesh;
             mesh.name = valid_utf8(track.name);
-            mesh.primitives.push_back(std::move(primitive));
+            mesh.primitives.push_back(primitive);
             doc_.model.meshes.push_back(std::move(mesh));
 
-            tinygltf::Node node;
+            Node node;
             node.name = valid_utf8(track.name);
             node.mesh = static_cast<int>(doc_.model.meshes.size() - 1);
             nodes.push_back(add_node(std::move(node)));
@@ -565,13 +597,13 @@ class DocumentBuilder {
     }
 
     // The editor's intensity in candela, matched at the scene's geometry (light_units.h).
-    double light_candela(const Light& light, double intensity, double range) {
+    double light_candela(const host::Light& light, double intensity, double range) {
         if (!world_box_) world_box_ = world_bounds(scene_);
         const std::optional<double> limit = range > 0 ? std::optional<double>(range) : std::nullopt;
         return candela(intensity, reference_distance(light.position, *world_box_, limit));
     }
 
-    int add_node(tinygltf::Node node) {
+    int add_node(Node node) {
         doc_.model.nodes.push_back(std::move(node));
         return static_cast<int>(doc_.model.nodes.size() - 1);
     }
@@ -584,7 +616,14 @@ class DocumentBuilder {
     std::map<MaterialKey, int> materials_;
     std::map<std::uint32_t, int> textures_;
     std::vector<int> node_of_group_;
-    std::optional<VertexNumbering> numbering_;     // made for the first primitive
+    std::optional<VertexNumbering> numbering_;  // made for the first primitive
+    // Meshes written so far by a hash of their geometry, with the polygons they were made of.
+    struct MeshInstance {
+        std::span<const std::uint32_t> polygons;
+        std::optional<Mat4> bake;
+        int mesh;
+    };
+    std::unordered_map<std::uint64_t, std::vector<MeshInstance>> meshes_by_geometry_;
     std::optional<std::optional<Box>> world_box_;  // worked out for the first light
 };
 

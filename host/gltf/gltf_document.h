@@ -1,7 +1,6 @@
-// The glTF document built from a scene, before it is written to files.
+// The glTF document built from a scene, with what its buffer is made of, before it is written to
+// files.
 #pragma once
-
-#include <tiny_gltf.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -10,9 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "host/gltf/containers.h"
+#include "host/gltf/document.h"
 #include "host/gltf/gltf_writer.h"
 #include "host/gltf/repairs.h"
 #include "host/gltf/transform.h"
+#include "host/gltf/vertex_data.h"
 #include "host/scene/scene.h"
 
 namespace kzv::host::gltf {
@@ -33,14 +35,13 @@ struct MeshTransform {
 
 inline constexpr std::size_t kNoOffset = static_cast<std::size_t>(-1);
 
-// One primitive's vertex and index arrays, described rather than held: write_vertex_data makes them from
-// the scene while the file is written, so that a big mesh's arrays never exist whole in memory.
+// One primitive's vertex and index arrays: its numbered vertices and indices, whose values
+// write_vertex_data makes from the scene while the file is written, so that a big mesh's vertex
+// arrays never exist whole in memory.
 struct VertexSource {
-    std::vector<std::uint32_t> polygons;  // the primitive's polygons, those left out included
+    PrimitiveData data;
     MeshTransform transform;
-    std::size_t count = 0;        // vertices
-    std::size_t index_count = 0;  // of 2 bytes each up to 65,535 vertices, else 4 (index_size)
-    std::size_t indices = kNoOffset;
+    std::size_t indices = kNoOffset;  // of 2 bytes each up to 65,535 vertices, else 4 (index_size)
     // Where each array starts in the buffer; kNoOffset for arrays the primitive does not have.
     std::size_t positions = kNoOffset;
     std::size_t normals = kNoOffset;
@@ -58,29 +59,22 @@ struct BinaryPiece {
 };
 
 struct GltfDocument {
-    // Everything but the buffer list. The one buffer (binary_size bytes, zero where nothing is
-    // written) is written to its file piece by piece: `pieces`, then `vertices`.
-    tinygltf::Model model;
-    std::size_t binary_size = 0;
+    // The document; its one buffer (model.buffer_size bytes, zero where nothing is written) is
+    // written to its file piece by piece: `pieces`, then `vertices`.
+    Document model;
     std::vector<BinaryPiece> pieces;
     std::vector<VertexSource> vertices;
     std::vector<std::vector<float>> track_points;  // the memory of the tracks' pieces
     std::vector<std::uint32_t> image_bitmaps;      // the scene bitmap of each glTF image
-    // The repairs made so far; write_vertex_data adds those of the vertices.
+    // The repairs made.
     RepairLog repairs;
 };
 
-// Receives `size` bytes for `offset` in the buffer.
-using BinarySink = std::function<void(std::size_t offset, const void* data, std::size_t size)>;
-
 GltfDocument build_document(const Scene& scene, const GltfOptions& options, ImagePlacement images);
 
-// Makes the vertex arrays of every primitive of `document`, built from `scene`, and hands them to
-// `sink` a batch at a time; notes the repairs they need in document.repairs.
-void write_vertex_data(const Scene& scene, GltfDocument& document, const BinarySink& sink);
-
-// The document's JSON text; `buffer_uri` names the external binary file, or is empty for .glb.
-std::string document_json(const GltfDocument& document, const std::string& buffer_uri, bool pretty);
+// Makes the vertex and index arrays of every primitive of `document`, built from `scene`, and hands
+// them to `sink` a batch at a time.
+void write_vertex_data(const Scene& scene, const GltfDocument& document, const BinarySink& sink);
 
 // `text` with every invalid UTF-8 sequence replaced by U+FFFD, since JSON text must be UTF-8.
 std::string valid_utf8(const std::string& text);

@@ -1,11 +1,8 @@
-// JsonText: writes JSON text straight from values, compact or indented, in the very form that
-// nlohmann::json's dump gives (numbers, escapes, indentation), without building a document first.
-//
-// The caller writes the members of each object in the order of their keys (std::map order, as
-// nlohmann::json keeps them) and passes valid UTF-8 only.
+// JsonText: writes JSON text straight from values, compact or indented (two spaces per level),
+// without building a document first. Numbers are written in their shortest form that reads back
+// as the same double (std::to_chars); texts must be valid UTF-8 and get only the escapes JSON
+// requires.
 #pragma once
-
-#include <nlohmann/json.hpp>
 
 #include <array>
 #include <charconv>
@@ -19,7 +16,7 @@ namespace kzv::host::gltf {
 
 class JsonText {
   public:
-    // pretty: two spaces per level and one value per line, as dump(2); otherwise as dump(-1).
+    // pretty: two spaces per level and one value per line; otherwise no white space.
     explicit JsonText(bool pretty) : pretty_(pretty) {}
 
     void begin_object() { open('{'); }
@@ -50,8 +47,8 @@ class JsonText {
             out_ += "null";
             return;
         }
-        std::array<char, 64> digits;
-        const char* end = nlohmann::detail::to_chars(digits.data(), digits.data() + digits.size(), value);
+        std::array<char, 32> digits;
+        const char* end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
         out_.append(digits.data(), static_cast<std::size_t>(end - digits.data()));
     }
 
@@ -71,11 +68,11 @@ class JsonText {
         key(name);
         put(value);
     }
-    template <class Value>
-    void member_array(std::string_view name, const std::vector<Value>& values) {
+    template <class Values>
+    void member_array(std::string_view name, const Values& values) {
         key(name);
         begin_array();
-        for (const Value& v : values) put(v);
+        for (const auto& v : values) put(v);
         end_array();
     }
 
@@ -147,7 +144,7 @@ class JsonText {
         out_ += '"';
     }
 
-    // As nlohmann::json escapes with ensure_ascii off: quotes, backslashes and control characters.
+    // Quotes, backslashes and control characters; everything else stays as it is.
     void escape(char c) {
         switch (c) {
             case '"':

@@ -56,24 +56,24 @@ std::vector<std::string> unique_node_names(const std::vector<NamedNode>& nodes) 
     return names;
 }
 
-void make_node_names_unique(tinygltf::Model& model) {
+void make_node_names_unique(Document& document) {
     std::vector<NamedNode> nodes;
-    nodes.reserve(model.nodes.size());
-    for (const tinygltf::Node& node : model.nodes) {
+    nodes.reserve(document.nodes.size());
+    for (const Node& node : document.nodes) {
         NodeKind kind = NodeKind::group;
-        if (node.camera >= 0) {
+        if (node.camera != kNone) {
             kind = NodeKind::camera;
-        } else if (node.extensions.contains("KHR_lights_punctual")) {
+        } else if (node.light != kNone) {
             kind = NodeKind::light;
-        } else if (node.mesh >= 0) {
-            const auto& primitives = model.meshes[static_cast<std::size_t>(node.mesh)].primitives;
-            const bool triangles = !primitives.empty() && primitives.front().mode == TINYGLTF_MODE_TRIANGLES;
+        } else if (node.mesh != kNone) {
+            const auto& primitives = document.meshes[static_cast<std::size_t>(node.mesh)].primitives;
+            const bool triangles = !primitives.empty() && primitives.front().mode == PrimitiveMode::triangles;
             kind = triangles ? NodeKind::mesh : NodeKind::track;
         }
         nodes.push_back({node.name, kind});
     }
     std::vector<std::string> names = unique_node_names(nodes);
-    for (std::size_t i = 0; i < names.size(); ++i) model.nodes[i].name = std::move(names[i]);
+    for (std::size_t i = 0; i < names.size(); ++i) document.nodes[i].name = std::move(names[i]);
 }
 
 }  // namespace kzv::host::gltf

@@ -6,10 +6,10 @@
 // number after it if that is taken too.
 #pragma once
 
-#include <tiny_gltf.h>
-
 #include <string>
 #include <vector>
+
+#include "host/gltf/document.h"
 
 namespace kzv::host::gltf {
 
@@ -25,6 +25,6 @@ std::vector<std::string> unique_node_names(const std::vector<NamedNode>& nodes);
 
 // Gives the nodes of `model` unique names; a node's kind follows from what it holds (a camera, a
 // light, a mesh of triangles, a mesh of track lines, or nothing: a group).
-void make_node_names_unique(tinygltf::Model& model);
+void make_node_names_unique(Document& document);
 
 }  // namespace kzv::host::gltf

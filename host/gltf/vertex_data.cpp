@@ -72,23 +72,13 @@ Vec3 face_normal(std::span<const OutputCorner> corners) {
     return {n[0] / len, n[1] / len, n[2] / len};
 }
 
-std::size_t fan_index_count(const Polygon& polygon) {
-    return 3 * (std::size_t{polygon.corner_count} - 2);
-}
-
-// Calls `visit(value, corner)` with the record index and the values of each corner of the
-// polygon, in the order they were added.
+// Calls `visit(value, corner)` with the record index (in the polygon's store) and the values of
+// each corner of the polygon, in the order they were added.
 template <class Visit>
 void for_each_corner_value(const Scene& scene, const Polygon& polygon, Visit&& visit) {
-    auto at = [&](std::uint32_t corner) {
-        const std::uint32_t value = scene.corners[corner].values;
-        visit(value, scene.corner_values[value]);
-    };
-    if (polygon.scattered != kNoIndex) {
-        for (const std::uint32_t corner : scene.scattered_corners[polygon.scattered]) at(corner);
-        return;
-    }
-    for (std::uint32_t n = 0; n < polygon.corner_count; ++n) at(polygon.first_corner + n);
+    const MappedArray<Corner>& values = scene.corner_values[polygon.store];
+    for_each_corner_slot(scene, polygon,
+                         [&](const CornerSlot& slot) { visit(slot.values, values[slot.values]); });
 }
 
 // Reads corners into output space, noting the repairs they need.
@@ -183,13 +173,6 @@ class CornerReader {
     std::unordered_map<std::uint32_t, std::array<std::uint8_t, 3>> repairs_of_value_;
 };
 
-// The vertex of a written corner: the one it shares, or a new one. `is_new` says which.
-std::uint32_t vertex_for(VertexNumbering& numbering, const OutputCorner& corner, bool& is_new) {
-    const std::uint32_t state = numbering.state(corner.value);
-    is_new = state == VertexNumbering::kUnseen || state == VertexNumbering::kOwnVertices;
-    return is_new ? numbering.add(corner.value, corner.own_normal()) : state;
-}
-
 // The arrays of one primitive, made a batch at a time: each array collects the values of kBatch
 // vertices (or indices), which then go to the sink at their place in the buffer. The batch stays
 // in the processor's caches, where the whole arrays of a big mesh would take fresh memory.
@@ -221,7 +204,7 @@ class VertexBatch {
     void finish() {
         flush_vertices();
         flush_indices();
-        if (written_ != source_->count || indices_written_ != source_->index_count)
+        if (written_ != source_->data.vertices.size() || indices_written_ != source_->data.indices.size())
             throw std::logic_error("the vertex count of a primitive changed");
     }
 
@@ -247,7 +230,7 @@ class VertexBatch {
 
     void flush_indices() {
         if (indices_filled_ == 0) return;
-        const std::size_t size = index_size(source_->count);
+        const std::size_t size = index_size(source_->data.vertices.size());
         const std::size_t offset = source_->indices + indices_written_ * size;
         if (size == 4) {
             sink_(offset, indices_.data(), indices_filled_ * size);
@@ -275,33 +258,32 @@ class VertexBatch {
     std::array<std::uint16_t, kBatch> short_indices_;
 };
 
-// Adds the polygon's new vertices and its fan of triangles; remembers the repairs of new shared
-// vertices for the corners that will share them.
-void emit_polygon(std::span<const OutputCorner> corners, VertexNumbering& numbering, CornerReader& reader,
-                  VertexBatch& batch, std::vector<std::uint32_t>& vertices) {
-    std::optional<Vec3> face;  // only polygons with an unusable normal need it
+// Adds the polygon's new vertices and its fan of triangles to `data`; remembers the repairs of new
+// shared vertices for the corners that will share them.
+void add_polygon(std::span<const OutputCorner> corners, VertexNumbering& numbering, CornerReader& reader,
+                 PrimitiveData& data, std::vector<std::uint32_t>& vertices) {
+    std::uint32_t face = kNoIndex;  // only polygons with an unusable normal need it
     vertices.clear();
     for (const OutputCorner& c : corners) {
-        bool is_new = false;
-        vertices.push_back(vertex_for(numbering, c, is_new));
-        if (!is_new) continue;
+        const std::uint32_t state = numbering.state(c.value);
+        if (state != VertexNumbering::kUnseen && state != VertexNumbering::kOwnVertices) {
+            vertices.push_back(state);
+            continue;
+        }
         const bool own = c.own_normal();
+        vertices.push_back(numbering.add(c.value, own));
         if (own) reader.remember_repairs(c);
-        if (!own && !face) face = face_normal(corners);
-        const Vec3 n = own ? Vec3{c.normal[0] / c.normal_length, c.normal[1] / c.normal_length,
-                                  c.normal[2] / c.normal_length}
-                           : *face;
-        batch.add({c.written_position,
-                   {static_cast<float>(n[0]), static_cast<float>(n[1]), static_cast<float>(n[2])},
-                   c.uv,
-                   c.uv2,
-                   c.color});
+        if (!own && face == kNoIndex) {
+            const Vec3 n = face_normal(corners);
+            data.face_normals.push_back(
+                {static_cast<float>(n[0]), static_cast<float>(n[1]), static_cast<float>(n[2])});
+            face = static_cast<std::uint32_t>(data.face_normals.size() - 1);
+        }
+        data.vertices.push_back({c.value, own ? kNoIndex : face});
+        data.bounds.add(c.written_position);
     }
-    for (std::size_t i = 1; i + 1 < vertices.size(); ++i) {
-        batch.add_index(vertices[0]);
-        batch.add_index(vertices[i]);
-        batch.add_index(vertices[i + 1]);
-    }
+    for (std::size_t i = 1; i + 1 < vertices.size(); ++i)
+        data.indices.insert(data.indices.end(), {vertices[0], vertices[i], vertices[i + 1]});
 }
 
 // Whether a new vertex of the polygon takes the face normal, which needs the positions of the
@@ -313,73 +295,53 @@ bool needs_all_positions(std::span<const OutputCorner> corners) {
            std::any_of(corners.begin(), corners.end(), takes_face_normal);
 }
 
+// The vertex as the file holds it.
+OutputVertex output_vertex(const OutputCorner& c, const PrimitiveData& data, const PrimitiveVertex& vertex) {
+    std::array<float, 3> normal{};
+    if (vertex.face != kNoIndex) {
+        normal = data.face_normals[vertex.face];
+    } else {
+        for (int k = 0; k < 3; ++k) normal[k] = static_cast<float>(c.normal[k] / c.normal_length);
+    }
+    return {c.written_position, normal, c.uv, c.uv2, c.color};
+}
+
 }  // namespace
 
-PrimitiveSize measure_primitive(const Scene& scene, std::span<const std::uint32_t> polygons,
-                                const MeshTransform& transform, VertexNumbering& numbering) {
-    RepairLog not_noted;  // write_vertex_data notes the repairs
-    CornerReader reader(not_noted);
-    PrimitiveSize size;
-    numbering.start_primitive();
-    std::vector<OutputCorner> corners;
-    for (const std::uint32_t index : polygons) {
-        const Polygon& polygon = scene.polygons[index];
-        // Only corners of unseen values are read: a value seen before belongs to a polygon
-        // written, so its position is finite and already within the bounds.
-        corners.clear();
-        bool finite = true;
-        for_each_corner_value(scene, polygon, [&](std::uint32_t value, const Corner& corner) {
-            if (numbering.state(value) != VertexNumbering::kUnseen) {
-                corners.push_back({.value = value});
-                return;
-            }
-            corners.push_back(reader.read(value, corner, transform));
-            finite = finite && finite_floats(corners.back().written_position);
-        });
-        if (!finite) continue;
-        if (transform.reverse_winding) std::reverse(corners.begin(), corners.end());
-        for (const OutputCorner& c : corners) {
-            const std::uint32_t state = numbering.state(c.value);
-            if (state == VertexNumbering::kOwnVertices) {
-                numbering.add(c.value, false);
-            } else if (state == VertexNumbering::kUnseen) {
-                numbering.add(c.value, c.own_normal());
-                size.bounds.add(c.written_position);
-            }
-        }
-        size.indices += fan_index_count(polygon);
-        size.corner_flags |= polygon.corner_flags;
-    }
-    size.vertices = numbering.count();
-    return size;
-}
-
-void note_vertex_repairs(const Scene& scene, std::span<const std::uint32_t> polygons,
-                         const MeshTransform& transform, RepairLog& repairs) {
+PrimitiveData number_primitive(const Scene& scene, std::span<const std::uint32_t> polygons,
+                               const MeshTransform& transform, VertexNumbering& numbering,
+                               RepairLog& repairs) {
     CornerReader reader(repairs);
-    std::vector<OutputCorner> corners;
-    for (std::uint32_t index : polygons)
-        (void)reader.gather(scene, scene.polygons[index], transform, corners);
-}
-
-void write_vertex_data(const Scene& scene, GltfDocument& document, const BinarySink& sink) {
-    CornerReader reader(document.repairs);
     RepairLog noted_already;
     CornerReader rereader(noted_already);
-    VertexNumbering numbering(scene);
-    auto batch = std::make_unique<VertexBatch>(sink);  // about 250 KiB: not for the stack
+    PrimitiveData data;
+    if (!polygons.empty()) data.store = scene.polygons[polygons.front()].store;
+    numbering.start_primitive();
     std::vector<OutputCorner> corners;
     std::vector<std::uint32_t> vertices;
+    for (const std::uint32_t index : polygons) {
+        const Polygon& polygon = scene.polygons[index];
+        if (!reader.gather(scene, polygon, transform, corners, &numbering)) continue;
+        if (needs_all_positions(corners)) (void)rereader.gather(scene, polygon, transform, corners);
+        add_polygon(corners, numbering, reader, data, vertices);
+        data.corner_flags |= polygon.corner_flags;
+    }
+    return data;
+}
+
+void write_vertex_data(const Scene& scene, const GltfDocument& document, const BinarySink& sink) {
+    RepairLog noted_already;  // number_primitive noted the repairs
+    CornerReader reader(noted_already);
+    auto batch = std::make_unique<VertexBatch>(sink);  // about 250 KiB: not for the stack
     for (const VertexSource& source : document.vertices) {
+        const PrimitiveData& data = source.data;
+        const MappedArray<Corner>& values = scene.corner_values[data.store];
         batch->start(source);
-        numbering.start_primitive();
-        for (std::uint32_t index : source.polygons) {
-            const Polygon& polygon = scene.polygons[index];
-            if (!reader.gather(scene, polygon, source.transform, corners, &numbering)) continue;
-            if (needs_all_positions(corners))
-                (void)rereader.gather(scene, polygon, source.transform, corners);
-            emit_polygon(corners, numbering, reader, *batch, vertices);
+        for (const PrimitiveVertex& vertex : data.vertices) {
+            const OutputCorner c = reader.read(vertex.value, values[vertex.value], source.transform);
+            batch->add(output_vertex(c, data, vertex));
         }
+        for (const std::uint32_t index : data.indices) batch->add_index(index);
         batch->finish();
     }
 }

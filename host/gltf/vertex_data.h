@@ -1,8 +1,9 @@
-// The vertex and index arrays of the glTF primitives. Corners whose values are one record of the
-// scene (the host shares equal corner values) become one vertex of their primitive, referred to by
-// indices, unless they need a normal of their polygon's own. The arrays are measured while the
-// document is built (measure_primitive) and made while the file is written (write_vertex_data in
-// gltf_document.h), the same way both times, so that what is written is what the document states.
+// The vertex and index arrays of the glTF primitives. Corners of one distinct value of their mesh
+// node's store (the host shares equal corner values) become one vertex of their primitive, referred
+// to by indices, unless they need a normal of their polygon's own. Each primitive is numbered once,
+// while the document is built (number_primitive): its vertices (which value each one writes) and
+// its indices, with the repairs noted there; the vertex values are made from the scene while the
+// file is written (write_vertex_data in gltf_document.h).
 #pragma once
 
 #include <algorithm>
@@ -62,7 +63,12 @@ class VertexNumbering {
     static constexpr std::uint32_t kUnseen = std::numeric_limits<std::uint32_t>::max();
     static constexpr std::uint32_t kOwnVertices = kUnseen - 1;  // every use gets a vertex of its own
 
-    explicit VertexNumbering(const Scene& scene) : vertex_of_value_(scene.corner_values.size(), kUnseen) {}
+    // For primitives of any mesh node of `scene` (all of a primitive's values are in one store).
+    explicit VertexNumbering(const Scene& scene) {
+        std::size_t most = 0;
+        for (const MappedArray<Corner>& values : scene.corner_values) most = std::max(most, values.size());
+        vertex_of_value_.assign(most, kUnseen);
+    }
 
     void start_primitive() {
         for (const std::uint32_t value : used_) vertex_of_value_[value] = kUnseen;
@@ -86,22 +92,28 @@ class VertexNumbering {
     std::uint32_t count_ = 0;
 };
 
-// What a primitive's arrays hold, worked out before anything is written.
-struct PrimitiveSize {
-    std::size_t vertices = 0;
-    std::size_t indices = 0;
+// One vertex of a primitive: a value of the mesh node's store, with its own normal or, for a
+// corner whose normal cannot be used, its polygon's face normal.
+struct PrimitiveVertex {
+    std::uint32_t value = 0;
+    std::uint32_t face = kNoIndex;  // index into PrimitiveData::face_normals, or kNoIndex
+};
+
+// A primitive numbered: what its arrays hold, worked out before anything is written.
+struct PrimitiveData {
+    std::uint32_t store = 0;  // of Scene::corner_values, that of the primitive's polygons
+    std::vector<PrimitiveVertex> vertices;
+    std::vector<std::array<float, 3>> face_normals;
+    std::vector<std::uint32_t> indices;
     Bounds bounds;                  // of the positions written
     std::uint8_t corner_flags = 0;  // Corner::flags of the polygons written
 };
 
-// Measures the primitive of `polygons` (each of at least three corners). Repairs are not noted
-// here: write_vertex_data notes them, or note_vertex_repairs when nothing is written.
-PrimitiveSize measure_primitive(const Scene& scene, std::span<const std::uint32_t> polygons,
-                                const MeshTransform& transform, VertexNumbering& numbering);
-
-// Notes the repairs of the corners of `polygons`, for polygons that write no vertices.
-void note_vertex_repairs(const Scene& scene, std::span<const std::uint32_t> polygons,
-                         const MeshTransform& transform, RepairLog& repairs);
+// Numbers the primitive of `polygons` (each of at least three corners, all of one mesh node) in one
+// pass, leaving out polygons with a non-finite position, and notes the repairs of their corners.
+PrimitiveData number_primitive(const Scene& scene, std::span<const std::uint32_t> polygons,
+                               const MeshTransform& transform, VertexNumbering& numbering,
+                               RepairLog& repairs);
 
 // The index type a primitive of `vertices` vertices needs: 2 or 4 bytes.
 inline std::size_t index_size(std::size_t vertices) {

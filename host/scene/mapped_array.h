@@ -140,7 +140,7 @@ class MappedArray {
     void truncate(std::size_t count) noexcept { size_ = count; }
 
   private:
-    static constexpr std::size_t kFirstSize = 1024;
+    static constexpr std::size_t kFirstSize = 4;  // small: a scene may hold many small arrays
     static constexpr std::size_t kMaxSize = (std::size_t{1} << 46) / sizeof(T);
 
     std::size_t capacity() const noexcept { return bytes_ / sizeof(T); }

@@ -51,31 +51,43 @@ struct Corner {
 // One corner as the plug-in created it (vertex handles number these): its values and its polygon.
 //
 // Millions of corners make up most of a big scene, and in a mesh most of them repeat another's
-// values (a vertex shared by neighbouring triangles). So the values live apart, in
-// Scene::corner_values, and corners with equal values may share one record (see SceneHost); a
-// corner costs 8 bytes of its own.
+// values (a vertex shared by neighbouring triangles). So the values live apart, each mesh node's
+// in a store of its own (Scene::corner_values), where the corners of its closed polygons share one
+// record per distinct value (see SceneHost); a corner costs 8 bytes of its own.
 struct CornerSlot {
-    std::uint32_t values = kNoIndex;   // index into Scene::corner_values
+    std::uint32_t values = kNoIndex;   // index into the values of its polygon's store
     std::uint32_t polygon = kNoIndex;  // index of the owning polygon
+};
+
+// A polygon's material as the plug-in set it: its colour and bitmaps. Polygons refer to one of the
+// scene's distinct materials (Scene::materials), which most of them share.
+struct PolygonMaterial {
+    std::array<std::int32_t, 3> color{};  // 0..255 scale as sent, not clamped
+    std::uint32_t bitmap = kNoIndex;      // index into Scene::bitmaps, or kNoIndex
+    std::uint32_t bitmap2 = kNoIndex;     // second bitmap, used with the second UV set
+    bool has_color = false;
+
+    bool operator==(const PolygonMaterial&) const = default;
 };
 
 // A polygon's corners are normally one run in Scene::corners, first_corner onwards, since the
 // plug-in adds them one polygon at a time. Polygons built in turns keep their own corners too: such
 // a polygon lists its corner indices, in the order they were added, in Scene::scattered_corners.
-// Members ordered so that it takes 40 bytes (a million polygons are 40 MB).
+// It takes 28 bytes (a million polygons are 28 MB).
 struct Polygon {
     std::uint32_t first_corner = kNoIndex;
     std::uint32_t corner_count = 0;
-    std::uint32_t scattered = kNoIndex;   // index into Scene::scattered_corners, or kNoIndex for a run
-    std::array<std::int32_t, 3> color{};  // 0..255 scale as sent, not clamped
-    std::uint32_t bitmap = kNoIndex;      // index into Scene::bitmaps, or kNoIndex
-    std::uint32_t bitmap2 = kNoIndex;     // second bitmap, used with the second UV set
-    std::uint32_t group = kNoIndex;       // index into Scene::groups, or kNoIndex
-    std::uint8_t corner_flags = 0;        // Corner::flags of all its corners together
-    bool has_color = false;
+    std::uint32_t scattered = kNoIndex;  // index into Scene::scattered_corners, or kNoIndex for a run
+    std::uint32_t material = 0;          // index into Scene::materials
+    std::uint32_t group = kNoIndex;      // index into Scene::groups, or kNoIndex
+    std::uint32_t store = 0;             // index into Scene::corner_values (group + 1 once in a group)
+    std::uint8_t corner_flags = 0;       // Corner::flags of all its corners together
     bool closed = false;
+    // Its corners' values are the store's distinct ones, which other corners may share; set once
+    // it is closed and in a group.
+    bool shared = false;
 };
-static_assert(sizeof(Polygon) == 40);
+static_assert(sizeof(Polygon) == 28);
 
 // A group node; it is a mesh node once it holds polygons or has a matrix.
 struct Group {
@@ -139,29 +151,47 @@ struct Scene {
     std::vector<Group> groups;
     MappedArray<Polygon> polygons;
     MappedArray<CornerSlot> corners;
-    MappedArray<Corner> corner_values;
+    // The corner values of each mesh node: store g + 1 holds those of group g, store 0 those of
+    // polygons in no group. Polygons of a group refer to its store only.
+    std::vector<MappedArray<Corner>> corner_values{1};
     std::vector<std::vector<std::uint32_t>> scattered_corners;
+    // The distinct materials of the polygons; material 0 is that of a polygon without colour or
+    // bitmaps.
+    std::vector<PolygonMaterial> materials{1};
     std::vector<Camera> cameras;
     std::vector<Light> lights;
     std::vector<Track> tracks;
     std::vector<Bitmap> bitmaps;
 };
 
+// The store of group `group`'s corner values.
+inline std::uint32_t store_of_group(std::uint32_t group) {
+    return group + 1;
+}
+
 // The values of corner `index` (of Scene::corners).
 inline const Corner& corner_at(const Scene& scene, std::uint32_t index) {
-    return scene.corner_values[scene.corners[index].values];
+    const CornerSlot& slot = scene.corners[index];
+    return scene.corner_values[scene.polygons[slot.polygon].store][slot.values];
+}
+
+// Calls `visit(slot)` with each corner of the polygon, in the order they were added.
+template <class Visit>
+void for_each_corner_slot(const Scene& scene, const Polygon& polygon, Visit&& visit) {
+    if (polygon.scattered != kNoIndex) {
+        for (const std::uint32_t index : scene.scattered_corners[polygon.scattered])
+            visit(scene.corners[index]);
+        return;
+    }
+    const CornerSlot* run = scene.corners.data() + polygon.first_corner;
+    for (std::uint32_t n = 0; n < polygon.corner_count; ++n) visit(run[n]);
 }
 
 // Calls `visit(corner)` with the values of each corner of the polygon, in the order they were added.
 template <class Visit>
 void for_each_corner(const Scene& scene, const Polygon& polygon, Visit&& visit) {
-    if (polygon.scattered != kNoIndex) {
-        for (const std::uint32_t index : scene.scattered_corners[polygon.scattered])
-            visit(corner_at(scene, index));
-        return;
-    }
-    for (std::uint32_t n = 0; n < polygon.corner_count; ++n)
-        visit(corner_at(scene, polygon.first_corner + n));
+    const MappedArray<Corner>& values = scene.corner_values[polygon.store];
+    for_each_corner_slot(scene, polygon, [&](const CornerSlot& slot) { visit(values[slot.values]); });
 }
 
 }  // namespace kzv::host

@@ -1,5 +1,6 @@
 #include "host/scene/scene_host.h"
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <new>
@@ -69,22 +70,10 @@ std::array<float, 3> to_floats(const std::array<double, 3>& v) {
     return {to_float(v[0]), to_float(v[1]), to_float(v[2])};
 }
 
-// Corners are the same when their bytes are: 0 and -0, or two NaNs, are different values in a file.
-static_assert(sizeof(Corner) == 44, "Corner has no padding bytes");
-bool same_bytes(const Corner& a, const Corner& b) {
-    return std::memcmp(&a, &b, sizeof(Corner)) == 0;
-}
-
-// Multiplies of independent words, so that the processor can work on them side by side.
-std::uint64_t value_hash(const Corner& corner) {
-    std::array<std::uint64_t, 6> words{};
-    std::memcpy(words.data(), &corner, sizeof(Corner));
-    constexpr std::array<std::uint64_t, 6> kFactors{0x9E3779B97F4A7C15u, 0xC2B2AE3D27D4EB4Fu,
-                                                    0x165667B19E3779F9u, 0xD6E8FEB86659FD93u,
-                                                    0xFF51AFD7ED558CCDu, 0xC4CEB9FE1A85EC53u};
-    std::uint64_t h = 0;
-    for (std::size_t i = 0; i < words.size(); ++i) h ^= words[i] * kFactors[i];
-    return h ^ (h >> 29) ^ (h >> 47);
+// Room for one more element, growing by doubling as push_back does.
+template <class Items>
+void room_for_one_more(Items& items) {
+    if (items.size() == items.capacity()) items.reserve(std::max<std::size_t>(16, 2 * items.capacity()));
 }
 
 }  // namespace
@@ -339,8 +328,17 @@ Status SceneHost::AddTrackToWorld(Handle track) noexcept {
 
 Status SceneHost::CreateGroup(const std::string& name, Handle& group) noexcept {
     return guarded([&] {
+        // Room first, so that a failure leaves the scene as it was.
+        room_for_one_more(child_counts_);
+        room_for_one_more(scene_.corner_values);
+        room_for_one_more(value_tables_);
         Status status = add_object(scene_.groups, ObjectKind::group, Group{.name = name}, group);
-        if (status.ok()) child_counts_.push_back(0);
+        if (!status.ok()) return status;
+        child_counts_.push_back(0);
+        scene_.corner_values.emplace_back();
+        value_tables_.emplace_back();
+        // Polygons created from now on most likely go to this group.
+        likely_store_ = store_of_group(static_cast<std::uint32_t>(scene_.groups.size() - 1));
         return status;
     });
 }
@@ -403,16 +401,19 @@ Status SceneHost::AddPolygonVertex(Handle polygon, const std::array<double, 6>& 
         Polygon& p = scene_.polygons[*index];
         if (p.closed) return host_failure(HostError::polygon_closed, "polygon " + std::to_string(polygon));
         if (scene_.corners.size() >= kMaxObjectsPerKind) return no_more_handles(ObjectKind::vertex);
+        // The values of a polygon outside any group go where it will most likely end up.
+        if (p.corner_count == 0 && p.group == kNoIndex) p.store = likely_store_;
+        MappedArray<Corner>& values = scene_.corner_values[p.store];
         // Everything that can fail comes first, so that a failure leaves the scene as it was.
         scene_.corners.reserve(scene_.corners.size() + 1);
-        scene_.corner_values.reserve(scene_.corner_values.size() + 1);
+        values.reserve(values.size() + 1);
         const auto added = static_cast<std::uint32_t>(scene_.corners.size());
         link_corner(p, added);
-        Corner values;
-        values.position = {to_float(data[0]), to_float(data[1]), to_float(data[2])};
-        values.uv = {to_float(data[3]), to_float(data[4])};
-        scene_.corner_values.push_back(values);
-        scene_.corners.push_back({static_cast<std::uint32_t>(scene_.corner_values.size() - 1), *index});
+        Corner corner;
+        corner.position = {to_float(data[0]), to_float(data[1]), to_float(data[2])};
+        corner.uv = {to_float(data[3]), to_float(data[4])};
+        values.push_back(corner);
+        scene_.corners.push_back({static_cast<std::uint32_t>(values.size() - 1), *index});
         vertex = make_handle(ObjectKind::vertex, added);
         return Status::success();
     });
@@ -435,9 +436,8 @@ Status SceneHost::SetVertexNormal(Handle vertex, const std::array<double, 3>& no
     return guarded([&] {
         CornerSlot* slot = find(scene_.corners, ObjectKind::vertex, vertex);
         if (!slot) return unknown_handle(ObjectKind::vertex, vertex);
-        Corner& values = own_values(*slot);
-        values.normal = to_floats(normal);
-        set_corner_flag(values, *slot, kCornerHasNormal);
+        const std::array<float, 3> value = to_floats(normal);
+        change_corner(*slot, kCornerHasNormal, [&](Corner& corner) { corner.normal = value; });
         return Status::success();
     });
 }
@@ -460,9 +460,7 @@ Status SceneHost::SetPolygonVertexColor(Handle vertex, Handle polygon,
         CornerSlot* slot = nullptr;
         Status status = corner_of(vertex, polygon, slot);
         if (!status.ok()) return status;
-        Corner& values = own_values(*slot);
-        values.color = rgb;
-        set_corner_flag(values, *slot, kCornerHasColor);
+        change_corner(*slot, kCornerHasColor, [&](Corner& corner) { corner.color = rgb; });
         return status;
     });
 }
@@ -473,74 +471,114 @@ Status SceneHost::SetPolygonVertexUV2(Handle vertex, Handle polygon,
         CornerSlot* slot = nullptr;
         Status status = corner_of(vertex, polygon, slot);
         if (!status.ok()) return status;
-        Corner& values = own_values(*slot);
-        values.uv2 = {to_float(uv[0]), to_float(uv[1])};
-        set_corner_flag(values, *slot, kCornerHasUv2);
+        const std::array<float, 2> value{to_float(uv[0]), to_float(uv[1])};
+        change_corner(*slot, kCornerHasUv2, [&](Corner& corner) { corner.uv2 = value; });
         return status;
     });
 }
 
-void SceneHost::copy_values(CornerSlot& slot) {
-    const Corner copy = scene_.corner_values[slot.values];
-    scene_.corner_values.push_back(copy);
-    slot.values = static_cast<std::uint32_t>(scene_.corner_values.size() - 1);
+// One of the store's distinct values: an equal one it holds, or `value` added.
+std::uint32_t SceneHost::add_distinct_value(std::uint32_t store, const Corner& value) {
+    MappedArray<Corner>& values = scene_.corner_values[store];
+    values.reserve(values.size() + 1);
+    value_tables_[store].reserve(1, values);
+    values.push_back(value);
+    const auto added = static_cast<std::uint32_t>(values.size() - 1);
+    const std::uint32_t found = value_tables_[store].find_or_add(added, values);
+    if (found != added) values.truncate(added);
+    return found;
 }
 
-// Once a polygon is closed, its corners' values usually stay as they are: each corner whose values
-// equal those of a recent corner (a vertex shared with neighbouring triangles) shares that
-// corner's record, and the polygon's own records are given back. Only the newest records can be
-// given back, so this happens for a polygon whose corners were the last ones added, the usual case.
-// Recent values are found in a small table indexed by a hash of their bytes; an entry holds the
-// record's index and more bits of the hash, so that the record itself (recent, so mostly still in
-// the processor's caches) is compared only when it likely matches, and the table stays small
-// enough for the caches too. Shareable records never change. This keeps memory and time constant
-// per corner, at the price of missing repeats that lie far apart.
-void SceneHost::share_corner_values(const Polygon& polygon) {
-    MappedArray<Corner>& values = scene_.corner_values;
+// A closed polygon of a group: each corner's values become one of the group's distinct values,
+// shared with every other corner of that group that has the same values. Its own records are
+// given back when they are the store's newest, as they are for a polygon built in one go.
+void SceneHost::share_corner_values(Polygon& polygon) {
+    MappedArray<Corner>& values = scene_.corner_values[polygon.store];
+    ValueTable& table = value_tables_[polygon.store];
     const std::uint32_t count = polygon.corner_count;
-    if (polygon.scattered != kNoIndex || count == 0 || count > values.size()) return;
-    const std::size_t base = values.size() - count;
-    if (base < shareable_values_end_) return;
-    for (std::uint32_t n = 0; n < count; ++n)
-        if (scene_.corners[polygon.first_corner + n].values != base + n) return;
-
-    grow_recent_values(base + count);
-    const std::size_t mask = recent_values_.size() - 1;
-    std::size_t kept = base;
-    for (std::uint32_t n = 0; n < count; ++n) {
-        CornerSlot& slot = scene_.corners[polygon.first_corner + n];
-        const Corner corner = values[base + n];
-        const std::uint64_t hash = value_hash(corner);
-        const auto tag = static_cast<std::uint32_t>(hash >> 32);
-        RecentValues& recent = recent_values_[hash & mask];
-        if (recent.index < kept && recent.tag == tag && same_bytes(values[recent.index], corner)) {
-            slot.values = recent.index;
-            continue;
+    table.reserve(count, values);  // nothing below can fail
+    const std::size_t base = values.size() - std::min<std::size_t>(count, values.size());
+    bool newest = polygon.scattered == kNoIndex && count <= values.size();
+    for (std::uint32_t n = 0; newest && n < count; ++n)
+        newest = scene_.corners[polygon.first_corner + n].values == base + n;
+    if (newest) {
+        std::size_t kept = base;
+        for (std::uint32_t n = 0; n < count; ++n) {
+            CornerSlot& slot = scene_.corners[polygon.first_corner + n];
+            if (kept != base + n) values[kept] = values[base + n];
+            slot.values = table.find_or_add(static_cast<std::uint32_t>(kept), values);
+            if (slot.values == kept) ++kept;
         }
-        values[kept] = corner;
-        slot.values = static_cast<std::uint32_t>(kept++);
-        recent = {slot.values, tag};
+        values.truncate(kept);
+    } else {
+        const auto share = [&](std::uint32_t corner) {
+            CornerSlot& slot = scene_.corners[corner];
+            slot.values = table.find_or_add(slot.values, values);
+        };
+        if (polygon.scattered != kNoIndex) {
+            for (const std::uint32_t corner : scene_.scattered_corners[polygon.scattered]) share(corner);
+        } else {
+            for (std::uint32_t n = 0; n < count; ++n) share(polygon.first_corner + n);
+        }
     }
-    values.truncate(kept);
-    shareable_values_end_ = kept;
+    polygon.shared = true;
 }
 
-// The table grows with the scene up to its full size, so that a small scene pays little for it;
-// a new table starts empty, which only means that fewer values are shared for a while.
-void SceneHost::grow_recent_values(std::size_t values) {
-    constexpr std::size_t kFirst = 256, kMost = 1 << 14;
-    std::size_t wanted = recent_values_.empty() ? kFirst : recent_values_.size();
-    while (wanted < kMost && wanted < values / 2) wanted *= 2;
-    if (wanted != recent_values_.size()) recent_values_.assign(wanted, RecentValues{});
+// The polygon's corner values copied into `store` (distinct values when the polygon is shared);
+// the records it leaves are given back when they are the newest of their store. Needs room for
+// the polygon's corners in `store`'s values and table.
+void SceneHost::move_corner_values(Polygon& polygon, std::uint32_t store) {
+    MappedArray<Corner>& from = scene_.corner_values[polygon.store];
+    MappedArray<Corner>& to = scene_.corner_values[store];
+    ValueTable& table = value_tables_[store];
+    const std::uint32_t count = polygon.corner_count;
+    const std::size_t base = from.size() - std::min<std::size_t>(count, from.size());
+    bool newest = !polygon.shared && polygon.scattered == kNoIndex && count <= from.size();
+    for (std::uint32_t n = 0; newest && n < count; ++n)
+        newest = scene_.corners[polygon.first_corner + n].values == base + n;
+    const auto move = [&](std::uint32_t corner) {
+        CornerSlot& slot = scene_.corners[corner];
+        to.push_back(from[slot.values]);
+        const auto added = static_cast<std::uint32_t>(to.size() - 1);
+        slot.values = polygon.shared ? table.find_or_add(added, to) : added;
+        if (slot.values != added) to.truncate(added);
+    };
+    if (polygon.scattered != kNoIndex) {
+        for (const std::uint32_t corner : scene_.scattered_corners[polygon.scattered]) move(corner);
+    } else {
+        for (std::uint32_t n = 0; n < count; ++n) move(polygon.first_corner + n);
+    }
+    if (newest) from.truncate(base);
+    polygon.store = store;
 }
 
 Status SceneHost::SetPolygonColor(Handle polygon, std::int32_t red, std::int32_t green,
                                   std::int32_t blue) noexcept {
-    Polygon* p = find(scene_.polygons, ObjectKind::polygon, polygon);
-    if (!p) return guarded([&] { return unknown_handle(ObjectKind::polygon, polygon); });
-    p->color = {red, green, blue};
-    p->has_color = true;
-    return Status::success();
+    return guarded([&] {
+        Polygon* p = find(scene_.polygons, ObjectKind::polygon, polygon);
+        if (!p) return unknown_handle(ObjectKind::polygon, polygon);
+        PolygonMaterial material = scene_.materials[p->material];
+        material.color = {red, green, blue};
+        material.has_color = true;
+        p->material = material_index(p->material, material);
+        return Status::success();
+    });
+}
+
+// The index of `material` among the scene's distinct materials, added if new. The plug-in gives
+// run after run of polygons the same material: the last change made is remembered.
+std::uint32_t SceneHost::material_index(std::uint32_t from, const PolygonMaterial& material) {
+    if (last_material_change_.from == from && last_material_change_.to == material)
+        return last_material_change_.index;
+    auto found = material_by_value_.find(material);
+    if (found == material_by_value_.end()) {
+        room_for_one_more(scene_.materials);
+        found =
+            material_by_value_.emplace(material, static_cast<std::uint32_t>(scene_.materials.size())).first;
+        scene_.materials.push_back(material);
+    }
+    last_material_change_ = {from, material, found->second};
+    return found->second;
 }
 
 Status SceneHost::set_bitmap(Handle polygon, Handle bitmap, bool second) {
@@ -552,7 +590,9 @@ Status SceneHost::set_bitmap(Handle polygon, Handle bitmap, bool second) {
         if (!known) return unknown_handle(ObjectKind::bitmap, bitmap);
         index = *known;
     }
-    (second ? p->bitmap2 : p->bitmap) = index;
+    PolygonMaterial material = scene_.materials[p->material];
+    (second ? material.bitmap2 : material.bitmap) = index;
+    p->material = material_index(p->material, material);
     return Status::success();
 }
 
@@ -565,11 +605,14 @@ Status SceneHost::SetPolygonBitmap2(Handle polygon, Handle bitmap) noexcept {
 }
 
 Status SceneHost::ClosePolygon(Handle polygon) noexcept {
-    Polygon* p = find(scene_.polygons, ObjectKind::polygon, polygon);
-    if (!p) return guarded([&] { return unknown_handle(ObjectKind::polygon, polygon); });
-    p->closed = true;
-    share_corner_values(*p);
-    return Status::success();
+    return guarded([&] {
+        Polygon* p = find(scene_.polygons, ObjectKind::polygon, polygon);
+        if (!p) return unknown_handle(ObjectKind::polygon, polygon);
+        // A polygon not yet in a group shares its values once it is placed in one.
+        if (p->group != kNoIndex && !p->shared) share_corner_values(*p);
+        p->closed = true;
+        return Status::success();
+    });
 }
 
 Status SceneHost::AddPolygonToGroup(Handle polygon, Handle group) noexcept {
@@ -579,10 +622,19 @@ Status SceneHost::AddPolygonToGroup(Handle polygon, Handle group) noexcept {
         const auto index = handle_index(group, ObjectKind::group, scene_.groups.size());
         if (!index) return unknown_handle(ObjectKind::group, group);
         if (p->group == *index) return Status::success();
+        // The polygon's values go to the group's store: room for them first, so that nothing
+        // below can fail.
+        const std::uint32_t store = store_of_group(*index);
+        MappedArray<Corner>& values = scene_.corner_values[store];
+        values.reserve(values.size() + p->corner_count);
+        value_tables_[store].reserve(p->corner_count, values);
+        if (p->store != store) move_corner_values(*p, store);
+        if (p->closed && !p->shared) share_corner_values(*p);
         // A polygon belongs to one group: adding it elsewhere moves it.
         if (p->group != kNoIndex) --scene_.groups[p->group].polygon_count;
         p->group = *index;
         ++scene_.groups[*index].polygon_count;
+        likely_store_ = store;
         return Status::success();
     });
 }

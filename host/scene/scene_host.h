@@ -22,6 +22,7 @@
 #include "host/bitmaps/texture_path.h"
 #include "host/scene/handles.h"
 #include "host/scene/scene.h"
+#include "host/scene/value_table.h"
 #include "tessavo/host_scene.h"
 
 namespace kzv::host {
@@ -163,32 +164,58 @@ class SceneHost final : public tessavo::IHostApplication {
         ++polygon.corner_count;
     }
     void scatter_corner(Polygon& polygon, std::uint32_t added);
-    // Values that other corners may share are never changed: the corner gets a copy of its own.
-    Corner& own_values(CornerSlot& slot) {
-        if (slot.values < shareable_values_end_) copy_values(slot);
-        return scene_.corner_values[slot.values];
+    // Changes the values of a corner through `change(Corner&)`. The values of a shared polygon may
+    // be other corners' too: the corner then gets the changed values as a value of its own
+    // (copy on write), which is again one of the store's distinct values.
+    template <class Change>
+    void change_corner(CornerSlot& slot, std::uint8_t flag, Change&& change) {
+        Polygon& polygon = scene_.polygons[slot.polygon];
+        MappedArray<Corner>& values = scene_.corner_values[polygon.store];
+        if (!polygon.shared) {
+            change(values[slot.values]);
+            values[slot.values].flags |= flag;
+        } else {
+            Corner changed = values[slot.values];
+            change(changed);
+            changed.flags |= flag;
+            slot.values = add_distinct_value(polygon.store, changed);
+        }
+        polygon.corner_flags |= flag;
     }
-    void copy_values(CornerSlot& slot);
-    void set_corner_flag(Corner& values, const CornerSlot& slot, std::uint8_t flag) {
-        values.flags |= flag;
-        scene_.polygons[slot.polygon].corner_flags |= flag;
-    }
-    void share_corner_values(const Polygon& polygon);
-    void grow_recent_values(std::size_t values);
+    std::uint32_t add_distinct_value(std::uint32_t store, const Corner& value);
+    std::uint32_t material_index(std::uint32_t from, const PolygonMaterial& material);
+    void share_corner_values(Polygon& polygon);
+    void move_corner_values(Polygon& polygon, std::uint32_t store);
+    std::uint32_t add_store();
 
     std::atomic<std::uint32_t> references_{1};
     HostOptions options_;
     HostObserver observer_;
     Scene scene_;
     std::vector<std::uint32_t> child_counts_;  // per group, to make most cycle checks O(1)
-    // Scene::corner_values below this index may be shared by several corners.
-    std::size_t shareable_values_end_ = 0;
-    // By a hash of their bytes: shareable corner values seen lately (see share_corner_values).
-    struct RecentValues {
-        std::uint32_t index = kNoIndex;  // in Scene::corner_values
-        std::uint32_t tag = 0;           // the high half of the values' hash
+    // Per store of Scene::corner_values: its distinct values.
+    std::vector<ValueTable> value_tables_{1};
+    // The store where the values of a new polygon outside any group go: that of the group created
+    // or given a polygon last, where its polygons usually end up.
+    std::uint32_t likely_store_ = 0;
+    struct MaterialHash {
+        std::size_t operator()(const PolygonMaterial& m) const noexcept {
+            std::size_t h = m.has_color;
+            for (const std::int64_t v :
+                 {std::int64_t{m.color[0]}, std::int64_t{m.color[1]}, std::int64_t{m.color[2]},
+                  std::int64_t{m.bitmap}, std::int64_t{m.bitmap2}})
+                h = (h ^ static_cast<std::size_t>(v)) * 0x9E3779B97F4A7C15u;
+            return h;
+        }
     };
-    std::vector<RecentValues> recent_values_;  // a power of two in size
+    std::unordered_map<PolygonMaterial, std::uint32_t, MaterialHash> material_by_value_{
+        {PolygonMaterial{}, 0}};
+    struct MaterialChange {
+        std::uint32_t from = kNoIndex;
+        PolygonMaterial to;
+        std::uint32_t index = 0;
+    };
+    MaterialChange last_material_change_;
     std::unordered_map<std::string, std::uint32_t> bitmap_by_file_;
     std::set<std::string> warned_paths_;
     std::vector<PluginMessage> messages_;

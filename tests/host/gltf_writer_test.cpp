@@ -588,3 +588,50 @@ TEST_F(GltfWriter, FailedWritesLeaveNoTrace) {
 
 }  // namespace
 }  // namespace kzv::host
+
+namespace kzv::host {
+namespace {
+
+// Mesh nodes of the same geometry share one mesh and keep their own nodes, names and transforms;
+// a different material, a different corner value or a different matrix applied to the vertices
+// makes a mesh of its own.
+TEST_F(GltfWriter, IdenticalGeometryIsWrittenOnce) {
+    const Handle root = add_group(*host_, "Root", 0);
+    auto add_mesh_node = [&](const std::string& name, double x, auto&& change) {
+        const Handle node = add_group(*host_, name, root);
+        for (int i = 0; i < 2; ++i) {
+            TriangleSpec t = facing_triangle(3.0 * i);
+            change(t);
+            add_triangle(*host_, node, t);
+        }
+        check(host_->SetGroupMatrix(node, translation(x, 0, 0)), "SetGroupMatrix");
+        return node;
+    };
+    const auto same = [](TriangleSpec&) {};
+    add_mesh_node("A", 0, same);
+    add_mesh_node("B", 10, same);
+    add_mesh_node("Red", 20, [](TriangleSpec& t) { t.color = {{255, 0, 0}}; });
+    add_mesh_node("Moved", 30, [](TriangleSpec& t) { t.corners[1].position[2] = 0.5; });
+    const Handle sheared = add_mesh_node("Sheared", 40, same);
+    std::array<double, 16> shear = translation(40, 0, 0);
+    shear[4] = 1;  // y picks up x: not translation, rotation and scale
+    check(host_->SetGroupMatrix(sheared, shear), "SetGroupMatrix");
+    add_mesh_node("C", 50, same);
+    const Handle sheared_too = add_mesh_node("Sheared too", 60, same);
+    check(host_->SetGroupMatrix(sheared_too, shear), "SetGroupMatrix");
+    check(host_->AddGroupToWorld(root, 0), "AddGroupToWorld");
+
+    const tinygltf::Model model = round_trip();
+    const auto mesh_of = [&](const std::string& name) { return node_named(model, name)->mesh; };
+    EXPECT_EQ(mesh_of("B"), mesh_of("A"));
+    EXPECT_EQ(mesh_of("C"), mesh_of("A"));
+    for (const std::string other : {"Red", "Moved", "Sheared"})
+        EXPECT_NE(mesh_of(other), mesh_of("A")) << other;
+    EXPECT_EQ(mesh_of("Sheared too"), mesh_of("Sheared"));
+    EXPECT_EQ(model.meshes.size(), 4u);
+    EXPECT_EQ(node_named(model, "C")->translation, (std::vector<double>{50, 0, 0}));
+    EXPECT_EQ(node_named(model, "B")->translation, (std::vector<double>{10, 0, 0}));
+}
+
+}  // namespace
+}  // namespace kzv::host

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <set>
 
 #include "host/scene/host_error.h"
 #include "host/scene/summary.h"
@@ -127,7 +128,7 @@ TEST(SceneHost, SharedCornerValuesChangeOnlyWhereAsked) {
     for (int copy = 0; copy < 3; ++copy) add_triangle(*host, group, facing_triangle());
     const Scene& scene = host->scene();
     EXPECT_EQ(scene.corners.size(), 9u);
-    EXPECT_EQ(scene.corner_values.size(), 3u);
+    EXPECT_EQ(scene.corner_values[store_of_group(0)].size(), 3u);
 
     auto vertex = [](std::size_t n) { return make_handle(ObjectKind::vertex, n); };
     const Handle second = make_handle(ObjectKind::polygon, 1);
@@ -162,7 +163,89 @@ TEST(SceneHost, CornersOfDifferentBitsStayApart) {
     add_triangle(*host, group, t);
     for (CornerSpec& c : t.corners) c.position[2] = -0.0;
     add_triangle(*host, group, t);
-    EXPECT_EQ(host->scene().corner_values.size(), 6u);
+    EXPECT_EQ(host->scene().corner_values[store_of_group(0)].size(), 6u);
+}
+
+std::size_t distinct_values(const Scene& scene, std::uint32_t group) {
+    return scene.corner_values[store_of_group(group)].size();
+}
+
+// The values the group's polygons use, each checked to differ from the others.
+std::size_t used_values(const Scene& scene, std::uint32_t group) {
+    std::set<std::uint32_t> used;
+    for (const Polygon& polygon : scene.polygons)
+        if (polygon.group == group)
+            for_each_corner_slot(scene, polygon, [&](const CornerSlot& slot) { used.insert(slot.values); });
+    const MappedArray<Corner>& values = scene.corner_values[store_of_group(group)];
+    std::set<std::string> bytes;
+    for (const std::uint32_t value : used)
+        bytes.insert(std::string(reinterpret_cast<const char*>(&values[value]), sizeof(Corner)));
+    EXPECT_EQ(bytes.size(), used.size()) << "equal values not shared in group " << group;
+    return used.size();
+}
+
+// Equal values are shared however far apart their corners are; a change that makes a corner equal
+// to another value shares that value too.
+TEST(SceneHost, EveryRepeatInAMeshNodeIsShared) {
+    auto host = SceneHost::create();
+    const Handle group = add_group(*host, "G", 0);
+    constexpr int kTriangles = 20000;
+    for (int i = 0; i < kTriangles; ++i) add_triangle(*host, group, facing_triangle(3.0 * i));
+    for (int i = 0; i < kTriangles; i += 1000) add_triangle(*host, group, facing_triangle(3.0 * i));
+    EXPECT_EQ(distinct_values(host->scene(), 0), 3u * kTriangles);
+
+    const Handle last = make_handle(ObjectKind::vertex, host->scene().corners.size() - 1);
+    check(host->SetVertexNormal(last, {1, 0, 0}), "SetVertexNormal");
+    EXPECT_EQ(distinct_values(host->scene(), 0), 3u * kTriangles + 1);
+    check(host->SetVertexNormal(last, {0, 0, -1}), "SetVertexNormal");  // back to the shared value
+    const Scene& scene = host->scene();
+    const CornerSlot& slot = scene.corners[scene.corners.size() - 1];
+    EXPECT_EQ(slot.values, scene.corners[scene.polygons[19000].first_corner + 2].values);
+}
+
+// Polygons placed in their group after closing, before a group exists, built in turns, moved to
+// another group, or never closed: each group's store holds exactly the values of its polygons.
+TEST(SceneHost, PolygonsInAnyOrderEndInTheirGroupsStore) {
+    auto host = SceneHost::create();
+    auto corner = [](double x) { return std::array<double, 6>{x, 0, 0, 0, 0, 100}; };
+    Handle early = 0, v = 0;
+    check(host->CreatePolygon(early), "CreatePolygon");  // before any group
+    for (double x : {1.0, 2.0, 3.0}) check(host->AddPolygonVertex(early, corner(x), v), "AddPolygonVertex");
+    check(host->ClosePolygon(early), "ClosePolygon");
+    const Handle a = add_group(*host, "A", 0);
+    const Handle b = add_group(*host, "B", 0);  // the likely group of new polygons
+    check(host->AddPolygonToGroup(early, a), "AddPolygonToGroup");
+
+    Handle p = 0, q = 0;  // built in turns, placed before they are closed
+    check(host->CreatePolygon(p), "CreatePolygon");
+    check(host->CreatePolygon(q), "CreatePolygon");
+    check(host->AddPolygonToGroup(q, a), "AddPolygonToGroup");
+    for (double x : {1.0, 2.0, 4.0}) {
+        check(host->AddPolygonVertex(p, corner(x), v), "AddPolygonVertex");
+        check(host->AddPolygonVertex(q, corner(x), v), "AddPolygonVertex");
+    }
+    check(host->ClosePolygon(p), "ClosePolygon");
+    check(host->ClosePolygon(q), "ClosePolygon");
+    check(host->AddPolygonToGroup(p, b), "AddPolygonToGroup");
+    const Scene& scene = host->scene();
+    EXPECT_EQ(used_values(scene, 0), 4u);  // 1, 2, 3 and 4
+    EXPECT_EQ(used_values(scene, 1), 3u);
+    EXPECT_EQ(scene.corner_values[0].size(), 0u);  // given back
+
+    check(host->AddPolygonToGroup(p, a), "AddPolygonToGroup");  // moved: its values exist in A
+    EXPECT_EQ(used_values(scene, 0), 4u);
+    EXPECT_EQ(scene.groups[1].polygon_count, 0u);
+    std::vector<float> xs;
+    for_each_corner(scene, scene.polygons[1], [&](const Corner& c) { xs.push_back(c.position[0]); });
+    EXPECT_EQ(xs, (std::vector<float>{1, 2, 4}));
+
+    Handle open = 0;  // never closed: keeps values of its own
+    check(host->CreatePolygon(open), "CreatePolygon");
+    check(host->AddPolygonToGroup(open, a), "AddPolygonToGroup");
+    check(host->AddPolygonVertex(open, corner(1), v), "AddPolygonVertex");
+    check(host->SetVertexNormal(v, {0, 1, 0}), "SetVertexNormal");
+    EXPECT_EQ(used_values(scene, 0), 5u);
+    EXPECT_EQ(corner_at(scene, scene.corners.size() - 1).normal, (std::array<float, 3>{0, 1, 0}));
 }
 
 TEST(SceneHost, KeepsMessagesReportsAndProgressAndForwardsThem) {
@@ -216,6 +299,38 @@ TEST(SceneSummary, ListsCountsAndTheTree) {
               "group nodes: 2\nmesh nodes: 1\npolygons: 1\ncorners: 3\ncameras: 0\nlights: 0\ntracks: 1\n"
               "bitmaps: 0\ntree:\n  Root\n    Box [mesh, 1 polygons]\n  Loose (not in world)\n"
               "tracks:\n  Path (2 points, cyclic) (not in world)\n");
+}
+
+}  // namespace
+}  // namespace kzv::host
+
+namespace kzv::host {
+namespace {
+
+// Polygons of the same colour and bitmaps share one material record; changing one polygon's
+// colour or bitmap changes that polygon only.
+TEST(SceneHost, PolygonsShareTheirMaterials) {
+    auto host = SceneHost::create();
+    const Handle group = add_group(*host, "G", 0);
+    TriangleSpec red = facing_triangle();
+    red.color = {{255, 0, 0}};
+    std::vector<Handle> polygons;
+    for (int i = 0; i < 3; ++i) polygons.push_back(add_triangle(*host, group, red));
+    polygons.push_back(add_triangle(*host, group, facing_triangle()));
+    const Scene& scene = host->scene();
+    EXPECT_EQ(scene.materials.size(), 2u);  // none set, and red
+    EXPECT_EQ(scene.polygons[0].material, scene.polygons[2].material);
+    EXPECT_EQ(scene.polygons[3].material, 0u);
+
+    check(host->SetPolygonColor(polygons[1], 300, -4, 17), "SetPolygonColor");
+    EXPECT_EQ(scene.materials[scene.polygons[1].material].color, (std::array<std::int32_t, 3>{300, -4, 17}));
+    EXPECT_EQ(scene.materials[scene.polygons[0].material].color, (std::array<std::int32_t, 3>{255, 0, 0}));
+    check(host->SetPolygonColor(polygons[1], 255, 0, 0), "SetPolygonColor");  // red again
+    EXPECT_EQ(scene.polygons[1].material, scene.polygons[0].material);
+    EXPECT_EQ(scene.materials.size(), 3u);
+    EXPECT_EQ(host->SetPolygonBitmap(polygons[0], make_handle(ObjectKind::bitmap, 0)).number,
+              static_cast<std::int32_t>(HostError::unknown_handle));
+    EXPECT_EQ(scene.polygons[0].material, scene.polygons[2].material);
 }
 
 }  // namespace
