@@ -13,6 +13,7 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "run_program.h"
@@ -59,10 +60,7 @@ std::vector<std::string> lines_of(const std::string& text) {
 class HostileInput : public ::testing::Test {
   protected:
     ProgramRun import(std::vector<std::string> args) {
-        args.insert(args.begin(), KZV_IMPORT);
-        ProgramRun run = kzv_test::run_program(args, scratch_.path());
-        EXPECT_FALSE(kzv_test::sanitizer_report(run)) << run.err;
-        return run;
+        return kzv_test::run_checked(KZV_IMPORT, std::move(args), scratch_.path());
     }
     fs::path file(const std::string& name) const { return dir_.path() / name; }
     void write_bytes(const fs::path& path, const std::string& bytes) {

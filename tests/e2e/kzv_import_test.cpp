@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "gltf_test_support.h"
@@ -26,10 +27,7 @@ const fs::path kDemo = KZV_DEMO_SCENE;
 class KzvImport : public ::testing::Test {
   protected:
     ProgramRun import(std::vector<std::string> args) {
-        args.insert(args.begin(), KZV_IMPORT);
-        ProgramRun run = kzv_test::run_program(args, scratch_.path());
-        EXPECT_FALSE(kzv_test::sanitizer_report(run)) << run.err;
-        return run;
+        return kzv_test::run_checked(KZV_IMPORT, std::move(args), scratch_.path());
     }
     fs::path file(const std::string& name) const { return dir_.path() / name; }
     std::vector<std::string> folder_entries() const {

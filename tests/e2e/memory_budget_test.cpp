@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "run_program.h"
@@ -37,11 +38,9 @@ constexpr bool kHeapCounted = true;
 class MemoryBudget : public ::testing::Test {
   protected:
     kzv_test::ProgramRun import(std::vector<std::string> args) {
-        args.insert(args.begin(), KZV_IMPORT);
         const auto start = std::chrono::steady_clock::now();
-        kzv_test::ProgramRun run = kzv_test::run_program(args, scratch_.path());
+        kzv_test::ProgramRun run = kzv_test::run_checked(KZV_IMPORT, std::move(args), scratch_.path());
         seconds_ = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        EXPECT_FALSE(kzv_test::sanitizer_report(run)) << run.err;
         return run;
     }
     fs::path file(const std::string& name) const { return dir_.path() / name; }

@@ -15,6 +15,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "run_program.h"
@@ -168,10 +169,7 @@ TEST_F(StoppedWhileWriting, StopSignalsLeaveTheOldSetOrTheNewOne) {
 class Outputs : public ::testing::Test {
   protected:
     kzv_test::ProgramRun import(std::vector<std::string> args) {
-        args.insert(args.begin(), KZV_IMPORT);
-        kzv_test::ProgramRun run = kzv_test::run_program(args, scratch_.path());
-        EXPECT_FALSE(kzv_test::sanitizer_report(run)) << run.err;
-        return run;
+        return kzv_test::run_checked(KZV_IMPORT, std::move(args), scratch_.path());
     }
     fs::path file(const std::string& name) const { return dir_.path() / name; }
 

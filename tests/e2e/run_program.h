@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 namespace kzv_test {
 
 struct ProgramRun {
@@ -61,6 +63,16 @@ inline ProgramRun run_program(const std::vector<std::string>& args, const std::f
 inline bool sanitizer_report(const ProgramRun& run) {
     return run.err.find("Sanitizer") != std::string::npos ||
            run.err.find("runtime error:") != std::string::npos;
+}
+
+// Runs `program` with `args` (run_program) and fails the current test if a sanitizer reported a
+// fault in it.
+inline ProgramRun run_checked(const std::string& program, std::vector<std::string> args,
+                              const std::filesystem::path& scratch) {
+    args.insert(args.begin(), program);
+    ProgramRun run = run_program(args, scratch);
+    EXPECT_FALSE(sanitizer_report(run)) << run.err;
+    return run;
 }
 
 }  // namespace kzv_test
