@@ -1,5 +1,7 @@
 #include "host/cli/file_import.h"
 
+#include <malloc.h>
+
 #include <chrono>
 #include <filesystem>
 
@@ -175,6 +177,8 @@ int import_file(const PluginLibrary& library, const ImportJob& job, const CliOpt
     noted.input = job.input.string();
     // The session has released the plug-in object, and with it the records it read, when it returns.
     const SessionResult result = run_import_session(library, session_settings(job, options, terminal, log));
+    // The records were many small blocks; give their pages back before the writer needs memory.
+    ::malloc_trim(0);
     terminal.plugin_progress({});  // the plug-in hides its progress display; make sure the bar is gone
     const int status = finish(result, job, options, close_log(log), terminal, noted);
     noted.imported = status == kExitCompleted;

@@ -139,6 +139,18 @@ class MappedArray {
     // Drops the values from `count` on (count <= size()); their memory stays for reuse.
     void truncate(std::size_t count) noexcept { size_ = count; }
 
+    // Gives back the room beyond size() of an array still on the heap (a mapped one keeps its
+    // pages: those never touched cost nothing). Keeps everything as it is if the heap refuses.
+    void shrink_to_fit() noexcept {
+        if (bytes_ >= mapped_memory::kMappedFrom || size_ == capacity() || size_ == 0) return;
+        const std::size_t bytes = size_ * sizeof(T);
+        void* smaller = std::realloc(data_, bytes);
+        if (smaller == nullptr) return;
+        memory_budget::release(bytes_ - bytes);
+        data_ = static_cast<T*>(smaller);
+        bytes_ = bytes;
+    }
+
   private:
     static constexpr std::size_t kFirstSize = 4;  // small: a scene may hold many small arrays
     static constexpr std::size_t kMaxSize = (std::size_t{1} << 46) / sizeof(T);

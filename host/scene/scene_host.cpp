@@ -337,7 +337,9 @@ Status SceneHost::CreateGroup(const std::string& name, Handle& group) noexcept {
         child_counts_.push_back(0);
         scene_.corner_values.emplace_back();
         value_tables_.emplace_back();
-        // Polygons created from now on most likely go to this group.
+        // Polygons created from now on most likely go to this group; the group before it is most
+        // likely complete.
+        fit_small_store(likely_store_);
         likely_store_ = store_of_group(static_cast<std::uint32_t>(scene_.groups.size() - 1));
         return status;
     });
@@ -475,6 +477,17 @@ Status SceneHost::SetPolygonVertexUV2(Handle vertex, Handle polygon,
         change_corner(*slot, kCornerHasUv2, [&](Corner& corner) { corner.uv2 = value; });
         return status;
     });
+}
+
+// A mesh node of a few polygons would otherwise keep up to twice the room its values and table
+// need; with many such nodes (instances of a small geometry) that room is most of the scene. Only
+// small stores are fitted, so that the work stays bounded however the calls come.
+void SceneHost::fit_small_store(std::uint32_t store) noexcept {
+    constexpr std::size_t kSmallStore = 256;
+    MappedArray<Corner>& values = scene_.corner_values[store];
+    if (values.size() > kSmallStore) return;
+    values.shrink_to_fit();
+    value_tables_[store].shrink(values);
 }
 
 // One of the store's distinct values: an equal one it holds, or `value` added.
@@ -626,7 +639,7 @@ Status SceneHost::AddPolygonToGroup(Handle polygon, Handle group) noexcept {
         // below can fail.
         const std::uint32_t store = store_of_group(*index);
         MappedArray<Corner>& values = scene_.corner_values[store];
-        values.reserve(values.size() + p->corner_count);
+        if (p->store != store) values.reserve(values.size() + p->corner_count);
         value_tables_[store].reserve(p->corner_count, values);
         if (p->store != store) move_corner_values(*p, store);
         if (p->closed && !p->shared) share_corner_values(*p);

@@ -186,7 +186,7 @@ class SceneHost final : public tessavo::IHostApplication {
     std::uint32_t material_index(std::uint32_t from, const PolygonMaterial& material);
     void share_corner_values(Polygon& polygon);
     void move_corner_values(Polygon& polygon, std::uint32_t store);
-    std::uint32_t add_store();
+    void fit_small_store(std::uint32_t store) noexcept;
 
     std::atomic<std::uint32_t> references_{1};
     HostOptions options_;

@@ -62,6 +62,18 @@ class ValueTable {
 
     std::size_t size() const noexcept { return count_; }
 
+    // The smallest table that holds the entries, when that is smaller; keeps the table as it is
+    // if there is no memory for the smaller one.
+    void shrink(const MappedArray<Corner>& values) noexcept {
+        std::size_t wanted = kFirstSize;
+        while (wanted < 2 * count_) wanted *= 2;
+        if (wanted >= entries_.size()) return;
+        try {
+            rehash(wanted, values);
+        } catch (const std::bad_alloc&) {
+        }
+    }
+
   private:
     static constexpr std::size_t kFirstSize = 8;
 

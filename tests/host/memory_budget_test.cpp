@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "host/scene/mapped_array.h"
+#include "host/scene/scene_host.h"
+#include "scene_driver.h"
 
 namespace kzv::host {
 namespace {
@@ -106,6 +108,25 @@ TEST_F(MemoryBudget, OperatorNewCountsAndRefuses) {
     EXPECT_THROW((void)std::make_unique<Aligned[]>(2 * kMiB), std::bad_alloc);
     auto aligned = std::make_unique<Aligned[]>(1024);
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(aligned.get()) % 64, 0u);
+}
+
+// A scene of many instances of a small geometry: each mesh node of two triangles (four distinct
+// corner values, 176 bytes of them) must not keep room for many more values than it holds.
+TEST_F(MemoryBudget, SmallMeshNodesKeepLittleSpareRoom) {
+    if (!budget::heap_counted()) GTEST_SKIP() << "sanitizer builds keep their own allocator, uncounted";
+    constexpr int kNodes = 3000;
+    auto host = SceneHost::create();
+    const std::size_t start = budget::used();
+    for (int n = 0; n < kNodes; ++n) {
+        const tessavo::Handle node = testing::add_group(*host, "Quad", 0);
+        testing::TriangleSpec first = testing::facing_triangle();
+        testing::TriangleSpec second = first;
+        second.corners[1].position = {1, 1, 0};
+        testing::add_triangle(*host, node, first);
+        testing::add_triangle(*host, node, second);
+    }
+    const double per_node = static_cast<double>(budget::used() - start) / kNodes;
+    EXPECT_LT(per_node, 1000.0) << "bytes a mesh node of two triangles costs, growing arrays' room included";
 }
 
 }  // namespace
