@@ -361,8 +361,8 @@ class DocumentBuilder {
 
     // The group's matrix in output space, with what glTF cannot hold repaired.
     Mat4 output_matrix(const Group& group) {
-        if (!group.has_matrix) return identity_matrix();
-        Mat4 m = group.matrix;
+        if (!group.has_matrix()) return identity_matrix();
+        Mat4 m = matrix_of(scene_, group);
         if (!all_finite(m)) {
             repairs_.note(Repair::non_finite_matrix);
             return identity_matrix();

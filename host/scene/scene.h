@@ -89,18 +89,22 @@ struct Polygon {
 };
 static_assert(sizeof(Polygon) == 28);
 
-// A group node; it is a mesh node once it holds polygons or has a matrix.
+// A group node; it is a mesh node once it holds polygons or has a matrix. Most groups of a big
+// scene have no matrix, so matrices live apart (Scene::matrices).
 struct Group {
     std::string name;
     std::uint32_t parent = kNoIndex;  // index into Scene::groups, or kNoIndex for none
-    std::array<double, 16> matrix{};  // row vectors, translation in elements 12..14
-    bool has_matrix = false;
+    std::uint32_t matrix = kNoIndex;  // index into Scene::matrices, or kNoIndex for none
     std::uint32_t polygon_count = 0;
-    bool in_world = false;
     std::int32_t world_flag = 0;
+    bool in_world = false;
 
-    bool is_mesh() const noexcept { return has_matrix || polygon_count > 0; }
+    bool has_matrix() const noexcept { return matrix != kNoIndex; }
+    bool is_mesh() const noexcept { return has_matrix() || polygon_count > 0; }
 };
+
+// A group's matrix: row vectors, translation in elements 12..14.
+using GroupMatrix = std::array<double, 16>;
 
 struct Camera {
     std::string name;
@@ -149,6 +153,7 @@ struct Bitmap {
 
 struct Scene {
     std::vector<Group> groups;
+    std::vector<GroupMatrix> matrices;  // those the groups set
     MappedArray<Polygon> polygons;
     MappedArray<CornerSlot> corners;
     // The corner values of each mesh node: store g + 1 holds those of group g, store 0 those of
@@ -163,6 +168,11 @@ struct Scene {
     std::vector<Track> tracks;
     std::vector<Bitmap> bitmaps;
 };
+
+// The matrix of a group that has one (Group::has_matrix).
+inline const GroupMatrix& matrix_of(const Scene& scene, const Group& group) {
+    return scene.matrices[group.matrix];
+}
 
 // The store of group `group`'s corner values.
 inline std::uint32_t store_of_group(std::uint32_t group) {

@@ -375,9 +375,15 @@ Status SceneHost::SetGroupParent(Handle group, Handle parent) noexcept {
 Status SceneHost::SetGroupMatrix(Handle group, const std::array<double, 16>& matrix) noexcept {
     Group* g = find(scene_.groups, ObjectKind::group, group);
     if (!g) return guarded([&] { return unknown_handle(ObjectKind::group, group); });
-    g->matrix = matrix;
-    g->has_matrix = true;
-    return Status::success();
+    if (g->has_matrix()) {
+        scene_.matrices[g->matrix] = matrix;
+        return Status::success();
+    }
+    return guarded([&] {
+        scene_.matrices.push_back(matrix);
+        g->matrix = static_cast<std::uint32_t>(scene_.matrices.size() - 1);
+        return Status::success();
+    });
 }
 
 Status SceneHost::AddGroupToWorld(Handle group, std::int32_t flag) noexcept {

@@ -60,7 +60,7 @@ std::vector<Matrix> world_matrices(const Scene& scene) {
             chain.push_back(at);
         for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
             const Group& group = scene.groups[*it];
-            const Matrix local = group.has_matrix ? group.matrix : kIdentity;
+            const Matrix local = group.has_matrix() ? matrix_of(scene, group) : kIdentity;
             world[*it] = group.parent == kNoIndex ? local : multiply(local, world[group.parent]);
             done[*it] = 1;
         }
