@@ -80,15 +80,20 @@ struct Mesh {
     std::vector<Primitive> primitives;
 };
 
+// A node's translation, rotation and scale, each left out when it is the default.
+struct NodeTransform {
+    std::optional<std::array<double, 3>> translation;
+    std::optional<std::array<double, 4>> rotation;  // x, y, z, w
+    std::optional<std::array<double, 3>> scale;
+};
+
 struct Node {
     std::string name;
     int mesh = kNone;
     int camera = kNone;
-    int light = kNone;  // of KHR_lights_punctual
+    int light = kNone;      // of KHR_lights_punctual
+    int transform = kNone;  // in Document::transforms: nodes of big scenes mostly have none
     std::vector<int> children;
-    std::optional<std::array<double, 3>> translation;
-    std::optional<std::array<double, 4>> rotation;  // x, y, z, w
-    std::optional<std::array<double, 3>> scale;
 };
 
 // A perspective camera with an infinite projection and the viewer's aspect ratio.
@@ -115,6 +120,7 @@ struct Document {
     std::vector<Material> materials;
     std::vector<Mesh> meshes;
     std::vector<Node> nodes;
+    std::vector<NodeTransform> transforms;  // of the nodes that have one
     std::vector<Camera> cameras;
     std::vector<Light> lights;
     std::vector<int> scene_nodes;  // the roots of the one scene

@@ -115,9 +115,12 @@ class DocumentWriter {
             out_.end_object();
             out_.end_object();
         }
-        if (n.translation) out_.member_array("translation", *n.translation);
-        if (n.rotation) out_.member_array("rotation", *n.rotation);
-        if (n.scale) out_.member_array("scale", *n.scale);
+        if (n.transform != kNone) {
+            const NodeTransform& t = doc_.transforms[static_cast<std::size_t>(n.transform)];
+            if (t.translation) out_.member_array("translation", *t.translation);
+            if (t.rotation) out_.member_array("rotation", *t.rotation);
+            if (t.scale) out_.member_array("scale", *t.scale);
+        }
         if (!n.children.empty()) out_.member_array("children", n.children);
     }
 

@@ -375,10 +375,14 @@ class DocumentBuilder {
         return options_.convert_axes ? mirror_z(m) : m;
     }
 
-    static void set_trs(Node& node, const Trs& trs) {
-        if (trs.translation != Vec3{0, 0, 0}) node.translation = trs.translation;
-        if (trs.rotation != Quat{0, 0, 0, 1}) node.rotation = trs.rotation;
-        if (trs.scale != Vec3{1, 1, 1}) node.scale = trs.scale;
+    void set_trs(Node& node, const Trs& trs) {
+        NodeTransform t;
+        if (trs.translation != Vec3{0, 0, 0}) t.translation = trs.translation;
+        if (trs.rotation != Quat{0, 0, 0, 1}) t.rotation = trs.rotation;
+        if (trs.scale != Vec3{1, 1, 1}) t.scale = trs.scale;
+        if (!t.translation && !t.rotation && !t.scale) return;
+        node.transform = static_cast<int>(doc_.model.transforms.size());
+        doc_.model.transforms.push_back(t);
     }
 
     struct Visit {

@@ -78,9 +78,9 @@ gltf::Document small_document() {
     d.nodes[0].name = "Box";
     d.nodes[0].mesh = 0;
     d.nodes[0].children = {1, 2};
-    d.nodes[0].translation = {1, 2, 3};
-    d.nodes[0].rotation = {0, 0, 0.6, 0.8};
-    d.nodes[0].scale = {2, 2, 2};
+    d.nodes[0].transform = 0;
+    d.transforms.push_back(
+        {.translation = {{1, 2, 3}}, .rotation = {{0, 0, 0.6, 0.8}}, .scale = {{2, 2, 2}}});
     d.nodes[1].name = "Cam";
     d.nodes[1].camera = 0;
     d.nodes[2].name = "Lamp";
