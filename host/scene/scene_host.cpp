@@ -585,10 +585,10 @@ Status SceneHost::SetPolygonColor(Handle polygon, std::int32_t red, std::int32_t
 }
 
 // The index of `material` among the scene's distinct materials, added if new. The plug-in gives
-// run after run of polygons the same material: the last change made is remembered.
+// run after run of polygons the same material: the last few changes made are remembered.
 std::uint32_t SceneHost::material_index(std::uint32_t from, const PolygonMaterial& material) {
-    if (last_material_change_.from == from && last_material_change_.to == material)
-        return last_material_change_.index;
+    for (const MaterialChange& change : recent_material_changes_)
+        if (change.from == from && change.to == material) return change.index;
     auto found = material_by_value_.find(material);
     if (found == material_by_value_.end()) {
         room_for_one_more(scene_.materials);
@@ -596,7 +596,9 @@ std::uint32_t SceneHost::material_index(std::uint32_t from, const PolygonMateria
             material_by_value_.emplace(material, static_cast<std::uint32_t>(scene_.materials.size())).first;
         scene_.materials.push_back(material);
     }
-    last_material_change_ = {from, material, found->second};
+    std::copy_backward(recent_material_changes_.begin(), recent_material_changes_.end() - 1,
+                       recent_material_changes_.end());
+    recent_material_changes_.front() = {from, material, found->second};
     return found->second;
 }
 

@@ -9,6 +9,7 @@
 // closed polygon, parent cycle, too many objects, out of memory.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
@@ -215,7 +216,9 @@ class SceneHost final : public tessavo::IHostApplication {
         PolygonMaterial to;
         std::uint32_t index = 0;
     };
-    MaterialChange last_material_change_;
+    // The last changes made, newest first: the plug-in sets a polygon's colour and then its bitmaps,
+    // the same for run after run of polygons.
+    std::array<MaterialChange, 4> recent_material_changes_{};
     std::unordered_map<std::string, std::uint32_t> bitmap_by_file_;
     std::set<std::string> warned_paths_;
     std::vector<PluginMessage> messages_;
