@@ -131,13 +131,11 @@ void note_failure(const SessionResult& result, ImportRecord& record) {
 
 // Polygons facing against their vertex normals: a warning for mesh nodes that mostly do, or with
 // --flip-winding their corner order reversed, and a warning that says so.
-void check_winding(host::SceneHost& host, const CliOptions& options, FileTerminal& terminal,
+void check_winding(host::Scene& scene, const CliOptions& options, FileTerminal& terminal,
                    ImportRecord& record) {
     const std::string warning =
-        options.flip_winding
-            ? host::flipped_notice(host.scene(),
-                                   host::flip_polygons_against_normals(host.scene_for_repairs()))
-            : host::inside_out_warning(host.scene(), host::find_polygons_against_normals(host.scene()));
+        options.flip_winding ? host::flipped_notice(scene, host::flip_polygons_against_normals(scene))
+                             : host::inside_out_warning(scene, host::find_polygons_against_normals(scene));
     if (warning.empty()) return;
     terminal.info("warning: " + warning);
     record.warnings.push_back(warning);
@@ -160,10 +158,11 @@ int finish(const SessionResult& result, const ImportJob& job, const CliOptions& 
         return kExitFailed;
     }
     if (!log_written) return refuse_output(terminal, record, kLogFailed);
-    check_winding(*result.host, options, terminal, record);
-    if (options.summary && !terminal.print(host::describe_scene(result.host->scene())))
+    host::Scene scene = result.host->take_scene();
+    check_winding(scene, options, terminal, record);
+    if (options.summary && !terminal.print(host::describe_scene(scene)))
         return refuse_output(terminal, record, "the summary could not be written completely");
-    if (!write_output(result.host->scene(), job, options, terminal, record)) return kExitFailed;
+    if (!write_output(scene, job, options, terminal, record)) return kExitFailed;
     return kExitCompleted;
 }
 

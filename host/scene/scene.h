@@ -80,7 +80,7 @@ struct Polygon {
     std::uint32_t scattered = kNoIndex;  // index into Scene::scattered_corners, or kNoIndex for a run
     std::uint32_t material = 0;          // index into Scene::materials
     std::uint32_t group = kNoIndex;      // index into Scene::groups, or kNoIndex
-    std::uint32_t store = 0;             // index into Scene::corner_values (group + 1 once in a group)
+    std::uint32_t store = 0;             // index into Scene::corner_values (its group's once in one)
     std::uint8_t corner_flags = 0;       // Corner::flags of all its corners together
     bool closed = false;
     // Its corners' values are the store's distinct ones, which other corners may share; set once
@@ -95,6 +95,7 @@ struct Group {
     std::string name;
     std::uint32_t parent = kNoIndex;  // index into Scene::groups, or kNoIndex for none
     std::uint32_t matrix = kNoIndex;  // index into Scene::matrices, or kNoIndex for none
+    std::uint32_t store = kNoIndex;   // of Scene::corner_values, once it has had a polygon
     std::uint32_t polygon_count = 0;
     std::int32_t world_flag = 0;
     bool in_world = false;
@@ -156,8 +157,8 @@ struct Scene {
     std::vector<GroupMatrix> matrices;  // those the groups set
     MappedArray<Polygon> polygons;
     MappedArray<CornerSlot> corners;
-    // The corner values of each mesh node: store g + 1 holds those of group g, store 0 those of
-    // polygons in no group. Polygons of a group refer to its store only.
+    // The corner values of each mesh node (Group::store), and in store 0 those of polygons in no
+    // group. Polygons of a group refer to its store only.
     std::vector<MappedArray<Corner>> corner_values{1};
     std::vector<std::vector<std::uint32_t>> scattered_corners;
     // The distinct materials of the polygons; material 0 is that of a polygon without colour or
@@ -174,10 +175,8 @@ inline const GroupMatrix& matrix_of(const Scene& scene, const Group& group) {
     return scene.matrices[group.matrix];
 }
 
-// The store of group `group`'s corner values.
-inline std::uint32_t store_of_group(std::uint32_t group) {
-    return group + 1;
-}
+// The store of the corner values of polygons in no group.
+inline constexpr std::uint32_t kNoGroupStore = 0;
 
 // The values of corner `index` (of Scene::corners).
 inline const Corner& corner_at(const Scene& scene, std::uint32_t index) {

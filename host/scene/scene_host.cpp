@@ -324,23 +324,31 @@ Status SceneHost::AddTrackToWorld(Handle track) noexcept {
     return Status::success();
 }
 
+Scene SceneHost::take_scene() {
+    Scene taken = std::move(scene_);
+    scene_ = Scene{};
+    child_counts_ = {};
+    value_tables_ = std::vector<ValueTable>(1);
+    likely_group_ = kNoIndex;
+    material_by_value_ = {{PolygonMaterial{}, 0}};
+    recent_material_changes_ = {};
+    return taken;
+}
+
 // ---- Groups ----
 
 Status SceneHost::CreateGroup(const std::string& name, Handle& group) noexcept {
     return guarded([&] {
         // Room first, so that a failure leaves the scene as it was.
         room_for_one_more(child_counts_);
-        room_for_one_more(scene_.corner_values);
-        room_for_one_more(value_tables_);
         Status status = add_object(scene_.groups, ObjectKind::group, Group{.name = name}, group);
         if (!status.ok()) return status;
         child_counts_.push_back(0);
-        scene_.corner_values.emplace_back();
-        value_tables_.emplace_back();
         // Polygons created from now on most likely go to this group; the group before it is most
         // likely complete.
-        fit_small_store(likely_store_);
-        likely_store_ = store_of_group(static_cast<std::uint32_t>(scene_.groups.size() - 1));
+        if (likely_group_ != kNoIndex && scene_.groups[likely_group_].store != kNoIndex)
+            fit_small_store(scene_.groups[likely_group_].store);
+        likely_group_ = static_cast<std::uint32_t>(scene_.groups.size() - 1);
         return status;
     });
 }
@@ -410,7 +418,8 @@ Status SceneHost::AddPolygonVertex(Handle polygon, const std::array<double, 6>& 
         if (p.closed) return host_failure(HostError::polygon_closed, "polygon " + std::to_string(polygon));
         if (scene_.corners.size() >= kMaxObjectsPerKind) return no_more_handles(ObjectKind::vertex);
         // The values of a polygon outside any group go where it will most likely end up.
-        if (p.corner_count == 0 && p.group == kNoIndex) p.store = likely_store_;
+        if (p.corner_count == 0 && p.group == kNoIndex)
+            p.store = likely_group_ == kNoIndex ? kNoGroupStore : store_of(likely_group_);
         MappedArray<Corner>& values = scene_.corner_values[p.store];
         // Everything that can fail comes first, so that a failure leaves the scene as it was.
         scene_.corners.reserve(scene_.corners.size() + 1);
@@ -483,6 +492,19 @@ Status SceneHost::SetPolygonVertexUV2(Handle vertex, Handle polygon,
         change_corner(*slot, kCornerHasUv2, [&](Corner& corner) { corner.uv2 = value; });
         return status;
     });
+}
+
+// The store of group `group`'s corner values, made when the group gets its first polygon: most
+// groups of a big scene have none.
+std::uint32_t SceneHost::store_of(std::uint32_t group) {
+    Group& g = scene_.groups[group];
+    if (g.store != kNoIndex) return g.store;
+    room_for_one_more(scene_.corner_values);
+    room_for_one_more(value_tables_);
+    scene_.corner_values.emplace_back();
+    value_tables_.emplace_back();
+    g.store = static_cast<std::uint32_t>(scene_.corner_values.size() - 1);
+    return g.store;
 }
 
 // A mesh node of a few polygons would otherwise keep up to twice the room its values and table
@@ -645,7 +667,7 @@ Status SceneHost::AddPolygonToGroup(Handle polygon, Handle group) noexcept {
         if (p->group == *index) return Status::success();
         // The polygon's values go to the group's store: room for them first, so that nothing
         // below can fail.
-        const std::uint32_t store = store_of_group(*index);
+        const std::uint32_t store = store_of(*index);
         MappedArray<Corner>& values = scene_.corner_values[store];
         if (p->store != store) values.reserve(values.size() + p->corner_count);
         value_tables_[store].reserve(p->corner_count, values);
@@ -655,7 +677,7 @@ Status SceneHost::AddPolygonToGroup(Handle polygon, Handle group) noexcept {
         if (p->group != kNoIndex) --scene_.groups[p->group].polygon_count;
         p->group = *index;
         ++scene_.groups[*index].polygon_count;
-        likely_store_ = store;
+        likely_group_ = *index;
         return Status::success();
     });
 }

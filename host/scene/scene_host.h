@@ -72,6 +72,9 @@ class SceneHost final : public tessavo::IHostApplication {
     const Scene& scene() const noexcept { return scene_; }
     // For repairs after the import (reversed polygons), never while the plug-in is adding to it.
     Scene& scene_for_repairs() noexcept { return scene_; }
+    // The scene built so far, handed over; the host starts again with an empty scene and lets go
+    // of the tables it kept for building (megabytes for a big scene), which writing does not need.
+    Scene take_scene();
     const std::vector<PluginMessage>& messages() const noexcept { return messages_; }
     const std::vector<ErrorReport>& error_reports() const noexcept { return error_reports_; }
     // The host's own notices (textures not found, refused or unreadable), one per file.
@@ -188,6 +191,7 @@ class SceneHost final : public tessavo::IHostApplication {
     void share_corner_values(Polygon& polygon);
     void move_corner_values(Polygon& polygon, std::uint32_t store);
     void fit_small_store(std::uint32_t store) noexcept;
+    std::uint32_t store_of(std::uint32_t group);
 
     std::atomic<std::uint32_t> references_{1};
     HostOptions options_;
@@ -198,7 +202,7 @@ class SceneHost final : public tessavo::IHostApplication {
     std::vector<ValueTable> value_tables_{1};
     // The store where the values of a new polygon outside any group go: that of the group created
     // or given a polygon last, where its polygons usually end up.
-    std::uint32_t likely_store_ = 0;
+    std::uint32_t likely_group_ = kNoIndex;  // the group new polygons most likely go to
     struct MaterialHash {
         std::size_t operator()(const PolygonMaterial& m) const noexcept {
             std::size_t h = m.has_color;

@@ -128,7 +128,7 @@ TEST(SceneHost, SharedCornerValuesChangeOnlyWhereAsked) {
     for (int copy = 0; copy < 3; ++copy) add_triangle(*host, group, facing_triangle());
     const Scene& scene = host->scene();
     EXPECT_EQ(scene.corners.size(), 9u);
-    EXPECT_EQ(scene.corner_values[store_of_group(0)].size(), 3u);
+    EXPECT_EQ(scene.corner_values[scene.groups[0].store].size(), 3u);
 
     auto vertex = [](std::size_t n) { return make_handle(ObjectKind::vertex, n); };
     const Handle second = make_handle(ObjectKind::polygon, 1);
@@ -163,11 +163,11 @@ TEST(SceneHost, CornersOfDifferentBitsStayApart) {
     add_triangle(*host, group, t);
     for (CornerSpec& c : t.corners) c.position[2] = -0.0;
     add_triangle(*host, group, t);
-    EXPECT_EQ(host->scene().corner_values[store_of_group(0)].size(), 6u);
+    EXPECT_EQ(host->scene().corner_values[host->scene().groups[0].store].size(), 6u);
 }
 
 std::size_t distinct_values(const Scene& scene, std::uint32_t group) {
-    return scene.corner_values[store_of_group(group)].size();
+    return scene.corner_values[scene.groups[group].store].size();
 }
 
 // The values the group's polygons use, each checked to differ from the others.
@@ -176,7 +176,7 @@ std::size_t used_values(const Scene& scene, std::uint32_t group) {
     for (const Polygon& polygon : scene.polygons)
         if (polygon.group == group)
             for_each_corner_slot(scene, polygon, [&](const CornerSlot& slot) { used.insert(slot.values); });
-    const MappedArray<Corner>& values = scene.corner_values[store_of_group(group)];
+    const MappedArray<Corner>& values = scene.corner_values[scene.groups[group].store];
     std::set<std::string> bytes;
     for (const std::uint32_t value : used)
         bytes.insert(std::string(reinterpret_cast<const char*>(&values[value]), sizeof(Corner)));
