@@ -460,6 +460,9 @@ std::shared_ptr<p3dWorld> MakeGroupTreeWorld(std::int32_t n) {
         auto mesh = std::make_shared<p3dMesh>();
         mesh->name = "m" + std::to_string(i);
         mesh->iMultiMat = -1;
+        // Each instance in a place of its own, on a square grid.
+        mesh->Set_p3dTransMatrix(
+            translation(static_cast<float>(3 * (i % 256)), 0, static_cast<float>(3 * (i / 256))));
         meshes.push_back(mesh);
         auto group = std::make_shared<p3dGroup>();
         group->name = "g" + std::to_string(i);

@@ -24,7 +24,8 @@ std::shared_ptr<p3dWorld> MakeGridWorld(std::int32_t columns, std::int32_t rows)
 std::shared_ptr<p3dWorld> MakeRandomWorld(std::uint32_t seed);
 
 // A tree of n groups (each the child of group (i - 1) / 2), each with one mesh instance of a shared
-// two-triangle geometry: for timing imports of growing group trees.
+// two-triangle geometry, each instance translated to a place of its own: for timing imports of
+// growing group trees.
 std::shared_ptr<p3dWorld> MakeGroupTreeWorld(std::int32_t n);
 
 }  // namespace imp_kzv::scenewriter
