@@ -83,15 +83,22 @@ std::string uri_escape(const std::string& name) {
 }  // namespace
 
 // The GLB container: 12-byte header, the JSON chunk padded with spaces, the BIN chunk padded with
-// zeros; every chunk starts on a 4-byte boundary.
+// zeros; every chunk starts on a 4-byte boundary. The JSON goes to the file as it is made, after
+// room for the headers, which are written once its length is known.
 std::string write_glb(const Document& document, const BufferMaker& buffer, const std::string& name,
                       OutputFiles& output) {
-    std::string json = document_json(document, "", false);
-    json.append(padding(json.size()), ' ');
+    constexpr std::size_t kHeads = 12 + 8;  // the file's header and the JSON chunk's
+    ByteSink& file = output.add(name);
+    // A failed write makes the later ones do nothing; commit() then reports the first error.
+    file.write(std::string(kHeads, '\0'));
+    std::size_t json_size =
+        write_document_json(document, "", false, [&](std::string_view text) { file.write(text); });
+    file.write(std::string(padding(json_size), ' '));
+    json_size += padding(json_size);
     const std::size_t buffer_size = document.buffer_size;
     const std::size_t bin_padding = padding(buffer_size);
     const std::uint64_t bin_chunk = buffer_size == 0 ? 0 : 8 + buffer_size + bin_padding;
-    const std::uint64_t total = 12 + 8 + json.size() + bin_chunk;
+    const std::uint64_t total = kHeads + json_size + bin_chunk;
     if (total > std::numeric_limits<std::uint32_t>::max()) {
         buffer([](std::size_t, const void*, std::size_t) {});  // made for what making it notes
         return "the scene is too large for a .glb file (4 GiB)";
@@ -100,18 +107,15 @@ std::string write_glb(const Document& document, const BufferMaker& buffer, const
     std::string head = "glTF";
     put_u32(head, 2);
     put_u32(head, static_cast<std::uint32_t>(total));
-    put_u32(head, static_cast<std::uint32_t>(json.size()));
+    put_u32(head, static_cast<std::uint32_t>(json_size));
     put_u32(head, 0x4E4F534A);  // "JSON"
-    ByteSink& file = output.add(name);
-    // A failed write makes the later ones do nothing; commit() then reports the first error.
-    file.write(head);
-    file.write(json);
+    file.write_at(0, head.data(), head.size());
     if (buffer_size > 0) {
         std::string bin_head;
         put_u32(bin_head, static_cast<std::uint32_t>(buffer_size + bin_padding));
         put_u32(bin_head, 0x004E4942);  // "BIN\0"
         file.write(bin_head);
-        write_binary(file, 12 + 8 + json.size() + 8, buffer);
+        write_binary(file, kHeads + json_size + 8, buffer);
     }
     file.set_size(total);
     return output.commit() ? std::string() : output.error();
@@ -135,8 +139,10 @@ std::string write_gltf_set(Document& document, const BufferMaker& buffer,
         output.add(image_name).write(image_bytes[i].data(), image_bytes[i].size());
         image.uri = uri_escape(image_name);
     }
-    const std::string json = document_json(document, uri_escape(buffer_uri), true) + "\n";
-    output.add(name).write(json);
+    ByteSink& file = output.add(name);
+    write_document_json(document, uri_escape(buffer_uri), true,
+                        [&](std::string_view text) { file.write(text); });
+    file.write("\n");
     return output.commit() ? std::string() : output.error();
 }
 

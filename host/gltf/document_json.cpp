@@ -32,6 +32,22 @@ class DocumentWriter {
         constexpr std::size_t kBytesPerObject = 128;  // about what an accessor or a node takes
         out_.reserve(kBytesPerObject * (doc_.accessors.size() + doc_.buffer_views.size() + doc_.nodes.size() +
                                         doc_.meshes.size() + doc_.materials.size() + 8));
+        write(buffer_uri);
+        return out_.take();
+    }
+
+    std::size_t text(const std::string& buffer_uri, const JsonSink& sink) {
+        sink_ = &sink;
+        out_.reserve(2 * kChunk);
+        write(buffer_uri);
+        out_.hand_over_from(0, sink);
+        return out_.size();
+    }
+
+  private:
+    static constexpr std::size_t kChunk = 64 << 10;
+
+    void write(const std::string& buffer_uri) {
         out_.begin_object();
         asset();
         if (!doc_.lights.empty()) lights();
@@ -53,10 +69,8 @@ class DocumentWriter {
         list("bufferViews", doc_.buffer_views, &DocumentWriter::buffer_view);
         if (doc_.buffer_size > 0) buffer(buffer_uri);
         out_.end_object();
-        return out_.take();
     }
 
-  private:
     template <class T>
     void list(std::string_view name, const std::vector<T>& items, void (DocumentWriter::*write)(const T&)) {
         if (items.empty()) return;
@@ -66,6 +80,7 @@ class DocumentWriter {
             out_.begin_object();
             (this->*write)(item);
             out_.end_object();
+            if (sink_) out_.hand_over_from(kChunk, *sink_);
         }
         out_.end_array();
     }
@@ -235,12 +250,18 @@ class DocumentWriter {
 
     const Document& doc_;
     JsonText out_;
+    const JsonSink* sink_ = nullptr;  // where the text goes as it is made, if anywhere
 };
 
 }  // namespace
 
 std::string document_json(const Document& document, const std::string& buffer_uri, bool pretty) {
     return DocumentWriter(document, pretty).text(buffer_uri);
+}
+
+std::size_t write_document_json(const Document& document, const std::string& buffer_uri, bool pretty,
+                                const JsonSink& sink) {
+    return DocumentWriter(document, pretty).text(buffer_uri, sink);
 }
 
 }  // namespace kzv::host::gltf

@@ -81,6 +81,19 @@ class JsonText {
 
     std::string take() { return std::move(out_); }
 
+    // Hands the text so far to `sink` and forgets it, once there are at least `bytes` of it: a
+    // document of a million nodes need not be held whole. `sink` takes the text as it comes.
+    template <class Sink>
+    void hand_over_from(std::size_t bytes, Sink&& sink) {
+        if (out_.size() < bytes) return;
+        sink(std::string_view(out_));
+        handed_over_ += out_.size();
+        out_.clear();
+    }
+
+    // The bytes of text made so far, those handed over included.
+    std::size_t size() const noexcept { return handed_over_ + out_.size(); }
+
   private:
     void put(std::string_view text) { string(text); }
     void put(const std::string& text) { string(text); }
@@ -186,6 +199,7 @@ class JsonText {
     bool after_key_ = false;
     std::vector<Level> levels_;
     std::string out_;
+    std::size_t handed_over_ = 0;
 };
 
 }  // namespace kzv::host::gltf

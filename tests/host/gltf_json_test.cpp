@@ -146,6 +146,28 @@ TEST(GltfJson, EmptyDocumentHasAnEmptySceneAndNoBuffer) {
 
 // Numbers read back as the very doubles written (NaN, which JSON lacks, as null); texts as the
 // very bytes; the indented form is the same JSON.
+// The text handed over in pieces as it is made is the whole text, for a document of many pieces.
+TEST(GltfJson, TextInPiecesIsTheWholeText) {
+    gltf::Document d = small_document();
+    for (int i = 0; i < 20'000; ++i) {
+        gltf::Node& node = d.nodes.emplace_back();
+        node.name = "Node \"" + std::to_string(i) + "\"";
+        node.mesh = 0;
+    }
+    for (const bool pretty : {false, true}) {
+        std::string pieces;
+        int count = 0;
+        const std::size_t size =
+            gltf::write_document_json(d, "scene.bin", pretty, [&](std::string_view text) {
+                pieces += text;
+                ++count;
+            });
+        EXPECT_EQ(pieces, gltf::document_json(d, "scene.bin", pretty));
+        EXPECT_EQ(size, pieces.size());
+        EXPECT_GT(count, 5);
+    }
+}
+
 TEST(GltfJson, NumbersAndTextsSurviveExactly) {
     const std::vector<double> numbers{0.0,
                                       -0.0,
