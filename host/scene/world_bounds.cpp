@@ -48,47 +48,55 @@ class BoxBuilder {
     std::optional<Box> box_;
 };
 
-// Each group's matrix times those above it; parents come before children in no particular
-// order, so each is worked out once, on demand.
-std::vector<Matrix> world_matrices(const Scene& scene) {
-    std::vector<Matrix> world(scene.groups.size());
-    std::vector<char> done(scene.groups.size(), 0);
-    for (std::uint32_t g = 0; g < scene.groups.size(); ++g) {
-        std::vector<std::uint32_t>
-            chain;  // g and its ancestors not yet worked out (no cycles: the host refuses them)
-        for (std::uint32_t at = g; at != kNoIndex && !done[at]; at = scene.groups[at].parent)
-            chain.push_back(at);
-        for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-            const Group& group = scene.groups[*it];
-            const Matrix local = group.has_matrix() ? matrix_of(scene, group) : kIdentity;
-            world[*it] = group.parent == kNoIndex ? local : multiply(local, world[group.parent]);
-            done[*it] = 1;
-        }
-    }
-    return world;
-}
-
 }  // namespace
 
 std::optional<Box> world_bounds(const Scene& scene) {
-    // Local boxes first: one pass over the polygons, whatever their groups.
-    std::vector<BoxBuilder> local(scene.groups.size());
+    // Local boxes of the groups that hold polygons: one pass over the polygons, whatever their groups.
+    std::vector<std::uint32_t> box_of(scene.groups.size(), kNoIndex);
+    std::vector<BoxBuilder> local;
     for (const Polygon& polygon : scene.polygons) {
         if (polygon.group == kNoIndex) continue;
+        std::uint32_t& box = box_of[polygon.group];
+        if (box == kNoIndex) {
+            box = static_cast<std::uint32_t>(local.size());
+            local.emplace_back();
+        }
         for_each_corner(scene, polygon, [&](const Corner& corner) {
-            local[polygon.group].add({corner.position[0], corner.position[1], corner.position[2]});
+            local[box].add({corner.position[0], corner.position[1], corner.position[2]});
         });
     }
     const std::vector<bool> in_world = groups_in_world(scene);
-    const std::vector<Matrix> world = world_matrices(scene);
+    const GroupTree tree = build_group_tree(scene);
+
+    // Depth first from the roots, each group's world matrix its own times its parent's; only the
+    // matrices of the groups above the one visited are held (a scene may have millions of groups).
+    struct Visit {
+        std::uint32_t group;
+        std::uint32_t depth;
+    };
+    std::vector<Visit> stack;
+    for (auto root = tree.roots.rbegin(); root != tree.roots.rend(); ++root) stack.push_back({*root, 0});
+    std::vector<Matrix> path;  // path[d]: the world matrix of the group visited at depth d
     BoxBuilder total;
-    for (std::uint32_t g = 0; g < scene.groups.size(); ++g) {
-        const std::optional<Box>& box = local[g].box();
-        if (!box || !in_world[g] || !finite(world[g])) continue;
+    while (!stack.empty()) {
+        const Visit visit = stack.back();
+        stack.pop_back();
+        const Group& group = scene.groups[visit.group];
+        const Matrix own = group.has_matrix() ? matrix_of(scene, group) : kIdentity;
+        path.resize(visit.depth + 1);
+        path[visit.depth] = visit.depth == 0 ? own : multiply(own, path[visit.depth - 1]);
+        const Matrix& world = path[visit.depth];
+        for (std::uint32_t k = tree.first[visit.group + 1]; k > tree.first[visit.group]; --k)
+            stack.push_back({tree.order[k - 1], visit.depth + 1});
+
+        const std::uint32_t at = box_of[visit.group];
+        if (at == kNoIndex || !in_world[visit.group] || !finite(world)) continue;
+        const std::optional<Box>& box = local[at].box();
+        if (!box) continue;
         for (int i = 0; i < 8; ++i) {
             total.add(
-                apply(world[g], {(i & 1) ? box->high[0] : box->low[0], (i & 2) ? box->high[1] : box->low[1],
-                                 (i & 4) ? box->high[2] : box->low[2]}));
+                apply(world, {(i & 1) ? box->high[0] : box->low[0], (i & 2) ? box->high[1] : box->low[1],
+                              (i & 4) ? box->high[2] : box->low[2]}));
         }
     }
     return total.box();
