@@ -6,6 +6,7 @@
 // (0 and -0, or two NaNs with different bits, are different values in a file).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -35,17 +36,20 @@ class ValueTable {
     // Room for `more` entries beyond those held, so that the next `more` inserts cannot fail;
     // std::bad_alloc when there is no memory, the table then staying as it was.
     void reserve(std::size_t more, const MappedArray<Corner>& values) {
-        if (2 * (count_ + more) <= entries_.size()) [[likely]]
+        const std::size_t wanted_count = count_ + more;
+        if (entries_.empty() && wanted_count <= kFew) return;
+        if (2 * wanted_count <= entries_.size()) [[likely]]
             return;
         std::size_t wanted = entries_.empty() ? kFirstSize : entries_.size();
-        while (wanted < 2 * (count_ + more)) wanted *= 2;
-        if (wanted != entries_.size()) rehash(wanted, values);
+        while (wanted < 2 * wanted_count) wanted *= 2;
+        rehash(wanted, values);
     }
 
     // The index of the value equal to values[candidate] if the table holds one; else candidate,
     // which the table then holds. Needs room (reserve).
     std::uint32_t find_or_add(std::uint32_t candidate, const MappedArray<Corner>& values) {
         const Corner& corner = values[candidate];
+        if (entries_.empty()) return find_or_add_few(candidate, values);
         const std::uint64_t hash = corner_hash(corner);
         const auto tag = static_cast<std::uint32_t>(hash >> 32);
         const std::size_t mask = entries_.size() - 1;
@@ -65,6 +69,14 @@ class ValueTable {
     // The smallest table that holds the entries, when that is smaller; keeps the table as it is
     // if there is no memory for the smaller one.
     void shrink(const MappedArray<Corner>& values) noexcept {
+        if (entries_.empty()) return;
+        if (count_ <= kFew) {
+            std::size_t n = 0;
+            for (const Entry& entry : entries_)
+                if (entry.index != kNoIndex) few_[n++] = entry.index;
+            entries_ = {};
+            return;
+        }
         std::size_t wanted = kFirstSize;
         while (wanted < 2 * count_) wanted *= 2;
         if (wanted >= entries_.size()) return;
@@ -75,27 +87,46 @@ class ValueTable {
     }
 
   private:
-    static constexpr std::size_t kFirstSize = 8;
+    // Up to this many values are held in the table object itself and found by comparing each:
+    // a scene of many small instances would otherwise spend more on tables than on values.
+    static constexpr std::size_t kFew = 8;
+    static constexpr std::size_t kFirstSize = 16;
 
     struct Entry {
         std::uint32_t index = kNoIndex;  // in the node's values
         std::uint32_t tag = 0;           // the upper half of the value's hash
     };
 
-    void rehash(std::size_t size, const MappedArray<Corner>& values) {
-        std::vector<Entry> old(size);
-        old.swap(entries_);
-        const std::size_t mask = size - 1;
-        for (const Entry& entry : old) {
-            if (entry.index == kNoIndex) continue;
-            std::size_t at = corner_hash(values[entry.index]) & mask;
-            while (entries_[at].index != kNoIndex) at = (at + 1) & mask;
-            entries_[at] = entry;
-        }
+    std::uint32_t find_or_add_few(std::uint32_t candidate, const MappedArray<Corner>& values) {
+        const Corner& corner = values[candidate];
+        for (std::size_t n = 0; n < count_; ++n)
+            if (same_bytes(values[few_[n]], corner)) return few_[n];
+        few_[count_++] = candidate;
+        return candidate;
     }
 
-    std::vector<Entry> entries_;  // a power of two in size, or empty
-    std::size_t count_ = 0;
+    // A hashed table of `size` entries (a power of two) with everything held so far.
+    void rehash(std::size_t size, const MappedArray<Corner>& values) {
+        std::vector<Entry> table(size);
+        const std::size_t mask = size - 1;
+        const auto put = [&](std::uint32_t index) {
+            const std::uint64_t hash = corner_hash(values[index]);
+            std::size_t at = hash & mask;
+            while (table[at].index != kNoIndex) at = (at + 1) & mask;
+            table[at] = {index, static_cast<std::uint32_t>(hash >> 32)};
+        };
+        if (entries_.empty()) {
+            for (std::size_t n = 0; n < count_; ++n) put(few_[n]);
+        } else {
+            for (const Entry& entry : entries_)
+                if (entry.index != kNoIndex) put(entry.index);
+        }
+        entries_.swap(table);
+    }
+
+    std::vector<Entry> entries_;  // hashed: a power of two in size; empty while the few_ hold all
+    std::array<std::uint32_t, kFew> few_{};
+    std::uint32_t count_ = 0;
 };
 
 }  // namespace kzv::host

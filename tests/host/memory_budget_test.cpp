@@ -126,7 +126,7 @@ TEST_F(MemoryBudget, SmallMeshNodesKeepLittleSpareRoom) {
         testing::add_triangle(*host, node, second);
     }
     const double per_node = static_cast<double>(budget::used() - start) / kNodes;
-    EXPECT_LT(per_node, 1000.0) << "bytes a mesh node of two triangles costs, growing arrays' room included";
+    EXPECT_LT(per_node, 650.0) << "bytes a mesh node of two triangles costs, growing arrays' room included";
 }
 
 }  // namespace
