@@ -1,12 +1,11 @@
 #include "host/cli/file_import.h"
 
-#include <malloc.h>
-
 #include <chrono>
 #include <filesystem>
 
 #include "host/cli/import_session.h"
 #include "host/gltf/gltf_writer.h"
+#include "host/memory/free_heap.h"
 #include "host/scene/summary.h"
 #include "host/scene/winding.h"
 
@@ -177,7 +176,7 @@ int import_file(const PluginLibrary& library, const ImportJob& job, const CliOpt
     // The session has released the plug-in object, and with it the records it read, when it returns.
     const SessionResult result = run_import_session(library, session_settings(job, options, terminal, log));
     // The records were many small blocks; give their pages back before the writer needs memory.
-    ::malloc_trim(0);
+    host::give_back_free_heap();
     terminal.plugin_progress({});  // the plug-in hides its progress display; make sure the bar is gone
     const int status = finish(result, job, options, close_log(log), terminal, noted);
     noted.imported = status == kExitCompleted;
