@@ -33,7 +33,7 @@ std::string_view kind_suffix(NodeKind kind) {
 // otherwise spend more memory on this table than on its nodes.
 class NameTable {
   public:
-    explicit NameTable(std::size_t expected) : names_() {
+    explicit NameTable(std::size_t expected) {
         names_.reserve(expected);
         rehash(slots_for(expected));
     }

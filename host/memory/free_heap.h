@@ -4,16 +4,14 @@
 
 #include <malloc.h>
 
+#include "host/memory/sanitizer_allocator.h"
+
 namespace kzv::host {
 
 inline void give_back_free_heap() noexcept {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    // The sanitizer's allocator holds the memory; the C library's trim would walk arenas it never set up.
-#elif defined(__has_feature)
-#if !__has_feature(address_sanitizer) && !__has_feature(thread_sanitizer) && !__has_feature(memory_sanitizer)
-    ::malloc_trim(0);
-#endif
-#else
+#if !defined(KZV_SANITIZER_ALLOCATOR)
+    // Under a sanitizer its allocator holds the memory, and the C library's trim would walk arenas
+    // it never set up.
     ::malloc_trim(0);
 #endif
 }

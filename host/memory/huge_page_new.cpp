@@ -25,16 +25,9 @@
 
 #include "host/memory/huge_pages.h"
 #include "host/memory/memory_budget.h"
+#include "host/memory/sanitizer_allocator.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-#define KZV_KEEP_STANDARD_NEW 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(memory_sanitizer) || __has_feature(thread_sanitizer)
-#define KZV_KEEP_STANDARD_NEW 1
-#endif
-#endif
-
-#if !defined(KZV_KEEP_STANDARD_NEW)
+#if !defined(KZV_SANITIZER_ALLOCATOR)
 
 namespace {
 

@@ -65,17 +65,19 @@ std::optional<Box> world_bounds(const Scene& scene) {
             local[box].add({corner.position[0], corner.position[1], corner.position[2]});
         });
     }
-    const std::vector<bool> in_world = groups_in_world(scene);
     const GroupTree tree = build_group_tree(scene);
 
     // Depth first from the roots, each group's world matrix its own times its parent's; only the
     // matrices of the groups above the one visited are held (a scene may have millions of groups).
+    // A group is in the world when it or a group above it was added.
     struct Visit {
         std::uint32_t group;
         std::uint32_t depth;
+        bool in_world;
     };
     std::vector<Visit> stack;
-    for (auto root = tree.roots.rbegin(); root != tree.roots.rend(); ++root) stack.push_back({*root, 0});
+    for (auto root = tree.roots.rbegin(); root != tree.roots.rend(); ++root)
+        stack.push_back({*root, 0, scene.groups[*root].in_world});
     std::vector<Matrix> path;  // path[d]: the world matrix of the group visited at depth d
     BoxBuilder total;
     while (!stack.empty()) {
@@ -87,10 +89,11 @@ std::optional<Box> world_bounds(const Scene& scene) {
         path[visit.depth] = visit.depth == 0 ? own : multiply(own, path[visit.depth - 1]);
         const Matrix& world = path[visit.depth];
         for (std::uint32_t k = tree.first[visit.group + 1]; k > tree.first[visit.group]; --k)
-            stack.push_back({tree.order[k - 1], visit.depth + 1});
+            stack.push_back({tree.order[k - 1], visit.depth + 1,
+                             visit.in_world || scene.groups[tree.order[k - 1]].in_world});
 
         const std::uint32_t at = box_of[visit.group];
-        if (at == kNoIndex || !in_world[visit.group] || !finite(world)) continue;
+        if (at == kNoIndex || !visit.in_world || !finite(world)) continue;
         const std::optional<Box>& box = local[at].box();
         if (!box) continue;
         for (int i = 0; i < 8; ++i) {
